@@ -1,0 +1,3 @@
+#include "OvException.h"
+
+OvException::OvException(const std::string& message, int code) : std::runtime_error(message), code_(code) {}
