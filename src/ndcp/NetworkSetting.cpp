@@ -1,0 +1,6 @@
+#include "NetworkSetting.h"
+
+NDCPNetworkSetting& NetworkSetting() {
+    static NDCPNetworkSetting setting;
+    return setting;
+}

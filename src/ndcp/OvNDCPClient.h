@@ -1,0 +1,93 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include <QObject>
+#include <QPointer>
+
+#include "LocaleSettings.h"
+#include "NDCPPacket.h"
+#include "OvNDCPCallback.h"
+#include "OvNDCPVarList.h"
+
+class QTimer;
+class QUdpSocket;
+
+namespace detail {
+
+// One request sent and not yet finished.
+struct NDCPReqData {
+    std::uint8_t Sequence = 0;
+    MacBytes MacAddress{};
+    std::string Password;
+    std::uint8_t Command = 0;
+    OvNDCPVarList VarList;  // answers are decoded into this copy
+    OvNDCPCallback Callback;
+    std::chrono::steady_clock::time_point Deadline;
+    bool Done = false;
+};
+
+}  // namespace detail
+
+// The one protocol endpoint: the UDP socket, the sequence counter and the pending requests.
+// Everything runs on the thread of its owner's event loop: answers arrive through the socket's
+// readiness notification, time-outs are found by a 20 ms sweep, and callbacks are never called
+// from within SendRequest.
+class OvNDCPClient : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kSweepIntervalMs = 20;
+    static constexpr int kDestructionWaitMs = 6000;
+    static constexpr int kRequestedReceiveBuffer = 4 * 1024 * 1024;
+
+    // Opens the socket; raises kSocketNotReady when it cannot be set up.
+    explicit OvNDCPClient(QObject* owner);
+    ~OvNDCPClient() override;
+
+    // Sends one request and returns the sequence number used. Raises kBadMacAddress,
+    // kBadCommandType, the value encoder's errors and kSocketReadWriteError; on any of them
+    // nothing is pending and the counter is unchanged.
+    std::uint8_t SendRequest(std::string_view macText, std::string_view password, const OvNDCPVarList& vars,
+                             std::uint8_t command, OvNDCPCallback callback, std::int32_t timeout);
+
+    // Handles one received datagram from a source port: the checks, the match with a pending
+    // request, decoding and completion. Malformed or unexpected datagrams are dropped silently.
+    void ReceiveAnswer(std::span<const std::uint8_t> datagram, std::uint16_t sourcePort);
+    // The sweep: completes at most one timed-out request, the earliest sent.
+    void CheckTimeouts();
+
+    [[nodiscard]] std::uint8_t Sequence() const noexcept { return sequence_; }
+    [[nodiscard]] std::size_t PendingCount() const noexcept { return pending_.size(); }
+    [[nodiscard]] bool HasSocket() const noexcept { return socket_ != nullptr; }
+    // The receive buffer size the system granted, in bytes.
+    [[nodiscard]] int ReceiveBufferSize() const;
+
+    [[nodiscard]] const LocaleSettings& Locale() const noexcept { return locale_; }
+    void SetLocale(const LocaleSettings& locale) { locale_ = locale; }
+
+private:
+    void OpenSocket();
+    void ReadPendingDatagrams();
+    detail::NDCPReqData* FindPending(std::uint8_t sequence);
+    void Complete(detail::NDCPReqData& record, int code);
+
+    std::uint8_t sequence_ = 0;
+    std::list<std::unique_ptr<detail::NDCPReqData>> pending_;
+    QTimer* sweepTimer_ = nullptr;   // child of this object
+    QUdpSocket* socket_ = nullptr;   // child of this object; null without a socket
+    LocaleSettings locale_;
+};
+
+// Creates the one client with the given owner (which destroys it) and empties both texts of the
+// default device. Errors of the construction propagate.
+void StartClient(QObject* owner);
+
+// The client created by StartClient, or null before it or after its owner destroyed it.
+[[nodiscard]] OvNDCPClient* ClientInstance();

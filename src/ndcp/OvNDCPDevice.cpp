@@ -1,0 +1,6 @@
+#include "OvNDCPDevice.h"
+
+OvNDCPDevice& DefaultDevice() {
+    static OvNDCPDevice device;
+    return device;
+}

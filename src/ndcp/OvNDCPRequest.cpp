@@ -1,0 +1,129 @@
+#include "OvNDCPRequest.h"
+
+#include <QCoreApplication>
+
+#include "Expression.h"
+#include "Messages.h"
+#include "NDCPPacket.h"
+#include "OvException.h"
+#include "OvNDCPClient.h"
+
+namespace {
+
+LocaleSettings ClientLocale() {
+    const OvNDCPClient* client = ClientInstance();
+    return client ? client->Locale() : LocaleSettings{};
+}
+
+}  // namespace
+
+OvNDCPRequest::OvNDCPRequest() { LoadDefaults(); }
+
+OvNDCPRequest::~OvNDCPRequest() = default;
+
+std::string OvNDCPRequest::ExpandExpression(std::string_view expression, bool quoting,
+                                            std::string_view marker) const {
+    return ::ExpandExpression(Vars, expression, quoting, marker, ClientLocale());
+}
+
+bool OvNDCPRequest::PassesFilter(std::string_view filter) const {
+    if (filter.empty()) return true;
+    return EvaluateLogic(ExpandExpression(filter, true, "$"), ClientLocale());
+}
+
+bool OvNDCPRequest::MatchesFilter() const { return PassesFilter(Filter); }
+
+void OvNDCPRequest::LoadDefaults() { Device = DefaultDevice(); }
+
+void OvNDCPRequest::RefuseWhileWaiting() const {
+    // A command started from an event handled inside the wait would overwrite what the
+    // waiting command is about to read.
+    if (waiting_) throw OvException("The request is still waiting for an answer to its last command!");
+}
+
+OvNDCPCallback OvNDCPRequest::BindCallback(void (OvNDCPRequest::*handler)(const OvNDCPError&,
+                                                                          const OvNDCPVarList&)) {
+    return OvNDCPCallback([this, handler](const OvNDCPError& outcome,
+                                          const OvNDCPVarList& vars) { (this->*handler)(outcome, vars); },
+                          alive_);
+}
+
+std::uint8_t OvNDCPRequest::Send(std::uint8_t command, OvNDCPCallback callback) {
+    OvNDCPClient* client = ClientInstance();
+    if (!client) RaiseNDCPError(kSocketReadWriteError);
+    return client->SendRequest(Device.MacAddress, Device.Password, Vars, command, std::move(callback), Timeout);
+}
+
+bool OvNDCPRequest::WaitWhileBusy() {
+    const std::weak_ptr<const int> alive = alive_;
+    waiting_ = true;
+    while (Busy == 1) {
+        if (!ClientInstance()) {
+            // The client went away with the answer still outstanding: nothing can end the wait.
+            LastResult = OvNDCPError{kSocketReadWriteError, std::string(NDCPMessage(kSocketReadWriteError)),
+                                     LastResult.Sequence, LastResult.Command, Device.MacAddress, Device.Password};
+            Busy = 0;
+            break;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (alive.expired()) return false;
+    }
+    waiting_ = false;
+    return true;
+}
+
+bool OvNDCPRequest::Discover(bool first) {
+    RefuseWhileWaiting();
+    if (first) {
+        const std::unique_lock lock(Lock);
+        Results.clear();
+        Cursor = 0;
+        Busy = 1;
+        Send(kDiscoverCommand, BindCallback(&OvNDCPRequest::OnDiscoverAnswer));
+        if (!WaitWhileBusy()) throw OvException("The request was deleted while it waited for answers!");
+    }
+    if (Cursor < 0 || static_cast<std::size_t>(Cursor) >= Results.size()) return false;
+    Vars.Assign(*Results[static_cast<std::size_t>(Cursor)]);
+    ++Cursor;
+    return true;
+}
+
+void OvNDCPRequest::RunAnswered(std::uint8_t command) {
+    RefuseWhileWaiting();
+    {
+        const std::unique_lock lock(Lock);
+        Busy = 1;
+        Send(command, BindCallback(&OvNDCPRequest::OnAnswer));
+        if (!WaitWhileBusy()) throw OvException("The request was deleted while it waited for its answer!");
+    }
+    if (LastResult.Code != kOk) throw OvException(LastResult.Message, LastResult.Code);
+}
+
+void OvNDCPRequest::Get() { RunAnswered(kGetCommand); }
+
+void OvNDCPRequest::Set() { RunAnswered(kSetCommand); }
+
+std::uint8_t OvNDCPRequest::DiscoverAsync(OvNDCPCallback callback) {
+    RefuseWhileWaiting();
+    return Send(kDiscoverCommand, std::move(callback));
+}
+
+std::uint8_t OvNDCPRequest::GetAsync(OvNDCPCallback callback) {
+    RefuseWhileWaiting();
+    return Send(kGetCommand, std::move(callback));
+}
+
+void OvNDCPRequest::OnDiscoverAnswer(const OvNDCPError& outcome, const OvNDCPVarList& vars) {
+    if (outcome.Code == kOk) {
+        Results.push_back(std::make_unique<OvNDCPVarList>(vars));
+        return;
+    }
+    LastResult = outcome;
+    if (outcome.Code == kConnectionTimeout) Busy = 0;
+}
+
+void OvNDCPRequest::OnAnswer(const OvNDCPError& outcome, const OvNDCPVarList& vars) {
+    Vars.Assign(vars);
+    LastResult = outcome;
+    Busy = 0;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "OvNDCPCallback.h"
+#include "OvNDCPDevice.h"
+#include "OvNDCPError.h"
+#include "OvNDCPVarList.h"
+
+// A target device, a variable list, a response filter and a time-out, run through the shared
+// client synchronously (Discover, Get, Set wait while the event loop keeps running) or
+// asynchronously (DiscoverAsync, GetAsync return the sequence number at once).
+class OvNDCPRequest {
+public:
+    OvNDCPRequest();
+    virtual ~OvNDCPRequest();
+    OvNDCPRequest(const OvNDCPRequest&) = delete;
+    OvNDCPRequest& operator=(const OvNDCPRequest&) = delete;
+
+    // The request's variables with every reference of the expression replaced by their values.
+    [[nodiscard]] virtual std::string ExpandExpression(std::string_view expression, bool quoting,
+                                                       std::string_view marker) const;
+    // Whether the current variables satisfy the filter; true for the empty filter.
+    [[nodiscard]] virtual bool PassesFilter(std::string_view filter) const;
+
+    void LoadDefaults();
+    // first: send a Discover, wait for its whole time-out and hand out the first answer;
+    // otherwise hand out the next answer of the last run. False when no answer is left.
+    bool Discover(bool first);
+    std::uint8_t DiscoverAsync(OvNDCPCallback callback);
+    // Raise the stored outcome when it is not success.
+    void Get();
+    std::uint8_t GetAsync(OvNDCPCallback callback);
+    void Set();
+    [[nodiscard]] bool MatchesFilter() const;
+
+    // True while a synchronous command waits for its outcome.
+    [[nodiscard]] bool Waiting() const noexcept { return waiting_; }
+
+    std::int32_t Timeout = 100;
+    OvNDCPDevice Device;
+    OvNDCPVarList Vars;
+    std::string Filter;
+    std::recursive_mutex Lock;
+    std::uint8_t Busy = 0;
+    OvNDCPError LastResult;
+    std::vector<std::unique_ptr<OvNDCPVarList>> Results;
+    std::int32_t Cursor = 0;
+
+protected:
+    void OnDiscoverAnswer(const OvNDCPError& outcome, const OvNDCPVarList& vars);
+    void OnAnswer(const OvNDCPError& outcome, const OvNDCPVarList& vars);
+
+    // A callback bound to this request that is dropped once the request is gone.
+    [[nodiscard]] OvNDCPCallback BindCallback(void (OvNDCPRequest::*handler)(const OvNDCPError&,
+                                                                             const OvNDCPVarList&));
+    [[nodiscard]] std::weak_ptr<const void> LifeToken() const { return alive_; }
+
+private:
+    void RefuseWhileWaiting() const;
+    std::uint8_t Send(std::uint8_t command, OvNDCPCallback callback);
+    // Processes events until Busy clears; returns false when the request was destroyed meanwhile.
+    [[nodiscard]] bool WaitWhileBusy();
+    void RunAnswered(std::uint8_t command);
+
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+    bool waiting_ = false;
+};

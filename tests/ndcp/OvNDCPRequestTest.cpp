@@ -1,0 +1,297 @@
+#include "OvNDCPRequest.h"
+
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "AnswerBuilder.h"
+#include "EventLoopWait.h"
+#include "LoopbackResponder.h"
+#include "Messages.h"
+#include "OvException.h"
+#include "OvNDCPClient.h"
+#include "VarTypes.h"
+
+namespace {
+
+constexpr MacBytes kDeviceMac = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+
+const NDCPPartDef kParts[] = {
+    {1, "Module Name", kDisplayStr, nullptr, nullptr},
+    {6, "Device Name", kDisplayStr, nullptr, nullptr},
+    {2, "Mac Address", kMacAddress, nullptr, nullptr},
+    {3, "IP Address", kIpAddress, nullptr, nullptr},
+    {4, "Netmask", kIpAddress, nullptr, nullptr},
+    {0, nullptr, 0, nullptr, nullptr},
+};
+
+const NDCPVarDef kSetIpDefs[] = {
+    {3, "IP Address", kIpAddress, kReadable | kWritable, nullptr, nullptr, nullptr},
+    {4, "Netmask", kIpAddress, kReadable | kWritable, nullptr, nullptr, nullptr},
+    {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
+};
+
+// What the responder does with each request it receives.
+struct Script {
+    std::vector<std::string> deviceNames;  // answering devices for a Discover, in order
+    int discoverStatusFirst = -1;          // status of an extra failing answer sent first, or -1
+    int answerStatus = -1;                 // status for a Get or Set answer, or -1 for silence
+};
+
+class RequestTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        responder = std::make_unique<LoopbackResponder>();
+        owner = std::make_unique<QObject>();
+        StartClient(owner.get());
+        DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
+        parts = std::make_unique<OvNDCPResponseVarList>(kParts);
+        responder->SetHandler([this](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+            Answer(r, request);
+        });
+    }
+
+    void TearDown() override {
+        owner.reset();
+        responder.reset();
+    }
+
+    void Answer(LoopbackResponder& r, const std::vector<std::uint8_t>& request) const {
+        const std::uint8_t seq = request[kOffsetSequence];
+        if (request[kOffsetCommand] == kDiscoverCommand) {
+            if (script.discoverStatusFirst >= 0) {
+                r.Reply(BuildAnswer(seq, static_cast<std::uint8_t>(script.discoverStatusFirst), kDeviceMac, {}));
+            }
+            int i = 0;
+            for (const std::string& name : script.deviceNames) {
+                ++i;
+                r.Reply(BuildAnswer(seq, 0, kDeviceMac,
+                                    DiscoveryElements("KVX-770B", name, "00112233440" + std::to_string(i),
+                                                      "10.0.0." + std::to_string(i), "255.0.0.0")));
+            }
+            return;
+        }
+        if (script.answerStatus < 0) return;
+        const MacBytes target = {request[28], request[29], request[30], request[31], request[32], request[33]};
+        r.Reply(BuildAnswer(seq, static_cast<std::uint8_t>(script.answerStatus), target,
+                            {{3, kIpAddress, "10.1.2.3"}, {4, kIpAddress, "255.255.0.0"}}));
+    }
+
+    void UseDiscoveryVars(OvNDCPRequest& request) const {
+        const NDCPVarDef defs[] = {{0, "Discovery", 0, kReadable, nullptr, parts.get(), nullptr},
+                                   {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
+        request.Vars.Clear();
+        request.Vars.AddDefinitions(defs);
+        request.Vars.Name = "Discovery Table";
+    }
+
+    static std::string DeviceName(const OvNDCPRequest& request) { return request.Vars.Var(0).Parts->Part(1).Value; }
+
+    static void ExpectRaises(const std::function<void()>& action, int code) {
+        try {
+            action();
+            ADD_FAILURE() << "no error raised";
+        } catch (const OvException& e) {
+            EXPECT_EQ(e.Code(), code);
+            EXPECT_EQ(e.what(), std::string(NDCPMessage(code)));
+        }
+    }
+
+    std::unique_ptr<LoopbackResponder> responder;
+    std::unique_ptr<QObject> owner;
+    std::unique_ptr<OvNDCPResponseVarList> parts;
+    Script script;
+};
+
+TEST_F(RequestTest, NewRequestCopiesTheDefaultDevice) {
+    const OvNDCPRequest request;
+    EXPECT_EQ(request.Device.MacAddress, "FFFFFFFFFFFF");
+    EXPECT_EQ(request.Device.Password, "kestu");
+    EXPECT_EQ(request.Timeout, 100);
+    EXPECT_EQ(request.LastResult.Code, 0);
+    EXPECT_EQ(request.LastResult.Message, "Ok!");
+    EXPECT_EQ(request.Vars.Count(), 0);
+}
+
+TEST_F(RequestTest, DiscoverWithoutDevicesEndsWithTimeoutAfterTheWholeWindow) {
+    OvNDCPRequest request;
+    UseDiscoveryVars(request);
+    request.Timeout = 30;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(request.Discover(true));
+    std::cout << "Discover with time-out 30 returned after " << timer.elapsed() << " ms\n";
+    EXPECT_GE(timer.elapsed(), 300);
+    EXPECT_EQ(request.LastResult.Code, kConnectionTimeout);
+    EXPECT_EQ(request.LastResult.Message, "Connection timeout!");
+}
+
+TEST_F(RequestTest, DiscoverHandsOutAnswersInOrderOfArrival) {
+    script.deviceNames = {"first", "second"};
+    OvNDCPRequest request;
+    UseDiscoveryVars(request);
+    request.Timeout = 30;
+    EXPECT_FALSE(request.Discover(false));  // nothing collected yet
+    ASSERT_TRUE(request.Discover(true));
+    EXPECT_EQ(DeviceName(request), "first");
+    ASSERT_TRUE(request.Discover(false));
+    EXPECT_EQ(DeviceName(request), "second");
+    EXPECT_EQ(request.Vars.Var(0).Parts->Part(3).Value, "10.0.0.2");
+    EXPECT_FALSE(request.Discover(false));
+    EXPECT_EQ(DeviceName(request), "second");
+    EXPECT_EQ(request.Vars.Name, "Discovery Table");
+}
+
+TEST_F(RequestTest, FailureAnswerDuringDiscoverIsOverwrittenByTheFinalTimeout) {
+    script.discoverStatusFirst = 1;
+    script.deviceNames = {"only"};
+    OvNDCPRequest request;
+    UseDiscoveryVars(request);
+    request.Timeout = 30;
+    std::vector<int> seen;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] { seen.push_back(request.LastResult.Code); });
+    probe.start(5);
+    ASSERT_TRUE(request.Discover(true));
+    EXPECT_NE(std::find(seen.begin(), seen.end(), kPasswordError), seen.end());
+    EXPECT_EQ(request.LastResult.Code, kConnectionTimeout);
+    EXPECT_FALSE(request.Discover(false));
+}
+
+TEST_F(RequestTest, SetOutcomes) {
+    struct Case {
+        const char* name;
+        int status;
+        int code;
+    };
+    const Case cases[] = {
+        {"success", 0, kOk},
+        {"wrong password", 1, kPasswordError},
+        {"not done", 2, kNotDone},
+        {"bad command", 3, kBadCommandType},
+        {"other status", 9, kUnknownError},
+        {"no answer", -1, kConnectionTimeout},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        script.answerStatus = c.status;
+        OvNDCPRequest request;
+        request.Vars.AddDefinitions(kSetIpDefs);
+        request.Vars.Var(0).Value = "192.168.7.8";
+        request.Vars.Var(1).Value = "255.255.255.0";
+        request.Device = {"001122334455", "0123ABCD"};
+        request.Timeout = 20;
+        if (c.code == kOk) {
+            request.Set();
+        } else {
+            ExpectRaises([&] { request.Set(); }, c.code);
+        }
+        EXPECT_EQ(request.LastResult.Code, c.code);
+        // A Set hands back the variables as they were sent.
+        EXPECT_EQ(request.Vars.Var(0).Value, "192.168.7.8");
+        EXPECT_EQ(request.Vars.Var(1).Value, "255.255.255.0");
+    }
+}
+
+TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterAboutOneSecond) {
+    OvNDCPRequest request;
+    request.Vars.AddDefinitions(kSetIpDefs);
+    request.Device = {"001122334455", ""};
+    QElapsedTimer timer;
+    timer.start();
+    ExpectRaises([&] { request.Set(); }, kConnectionTimeout);
+    std::cout << "Set without answer raised after " << timer.elapsed() << " ms\n";
+    EXPECT_GE(timer.elapsed(), 1000);
+    EXPECT_LT(timer.elapsed(), 1500);
+}
+
+TEST_F(RequestTest, GetStoresTheDecodedAnswer) {
+    script.answerStatus = 0;
+    OvNDCPRequest request;
+    request.Vars.AddDefinitions(kSetIpDefs);
+    request.Device.MacAddress = "00 11 22 33 44 55";
+    request.Get();
+    EXPECT_EQ(request.Vars.Var(0).Value, "10.1.2.3");
+    EXPECT_EQ(request.Vars.Var(1).Value, "255.255.0.0");
+}
+
+TEST_F(RequestTest, GetWithABadTargetRaisesAtOnce) {
+    OvNDCPRequest request;
+    request.Vars.AddDefinitions(kSetIpDefs);
+    request.Device.MacAddress = "0011223344";
+    QElapsedTimer timer;
+    timer.start();
+    ExpectRaises([&] { request.Get(); }, kBadMacAddress);
+    EXPECT_LT(timer.elapsed(), 100);
+    EXPECT_FALSE(request.Waiting());
+}
+
+TEST_F(RequestTest, GetAsyncReturnsBeforeItsCallback) {
+    script.answerStatus = 0;
+    OvNDCPRequest request;
+    request.Vars.AddDefinitions(kSetIpDefs);
+    request.Device.MacAddress = "001122334455";
+    int calls = 0;
+    int code = 1;
+    const std::uint8_t seq = request.GetAsync(OvNDCPCallback([&](const OvNDCPError& e, const OvNDCPVarList&) {
+        ++calls;
+        code = e.Code;
+    }));
+    EXPECT_EQ(calls, 0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return calls == 1; }, 2000));
+    EXPECT_EQ(code, kOk);
+    EXPECT_EQ(seq, 0);
+    EXPECT_EQ(request.LastResult.Code, kOk);  // untouched by the asynchronous command
+}
+
+TEST_F(RequestTest, CommandStartedInsideTheWaitIsRefusedAndResultsStayIntact) {
+    script.deviceNames = {"a", "b"};
+    OvNDCPRequest request;
+    UseDiscoveryVars(request);
+    request.Timeout = 30;
+    std::string refusal;
+    QTimer::singleShot(100, [&] {
+        try {
+            request.Discover(true);
+        } catch (const OvException& e) {
+            refusal = e.what();
+        }
+    });
+    ASSERT_TRUE(request.Discover(true));
+    EXPECT_EQ(refusal, "The request is still waiting for an answer to its last command!");
+    EXPECT_EQ(DeviceName(request), "a");
+    ASSERT_TRUE(request.Discover(false));
+    EXPECT_EQ(DeviceName(request), "b");
+}
+
+TEST_F(RequestTest, FilterIsTestedAgainstTheCurrentVariables) {
+    script.deviceNames = {"x"};
+    OvNDCPRequest request;
+    UseDiscoveryVars(request);
+    request.Timeout = 20;
+    EXPECT_TRUE(request.PassesFilter(""));
+    request.Filter = "$0.0=KVX-770B";
+    EXPECT_FALSE(request.MatchesFilter());  // no answer loaded yet: the module name is empty
+    ASSERT_TRUE(request.Discover(true));
+    EXPECT_TRUE(request.MatchesFilter());
+    EXPECT_EQ(request.ExpandExpression("$0.1", true, "$"), "\"x\"");
+    EXPECT_FALSE(request.PassesFilter("$0.0<>KVX-770B"));
+}
+
+TEST_F(RequestTest, CommandWithoutClientRaisesSocketError) {
+    owner.reset();
+    OvNDCPRequest request;
+    request.Vars.AddDefinitions(kSetIpDefs);
+    ExpectRaises([&] { request.Get(); }, kSocketReadWriteError);
+}
+
+}  // namespace
