@@ -1,0 +1,339 @@
+#include "OvEditConstraint.h"
+
+#include <QFrame>
+#include <algorithm>
+#include <string>
+
+#include "Messages.h"
+#include "OvLabel.h"
+#include "OvPanel.h"
+#include "UiHooks.h"
+
+namespace {
+
+constexpr int kBeepFrequencyHz = 1000;
+constexpr int kBeepDurationMs = 200;
+
+// The handler the engine installs on an edit. It reaches the engine only while the engine lives;
+// its type lets the engine recognise its own handlers when it gives the edits theirs back.
+struct EngineHandler {
+    std::weak_ptr<void> alive;
+    OvEditConstraint* engine;
+    bool exit;
+
+    void operator()(OvEdit& edit) const {
+        if (alive.expired()) return;
+        if (exit) {
+            engine->EditExit(edit);
+        } else {
+            engine->EditChange(edit);
+        }
+    }
+};
+
+bool IsPlaceholder(const QString& text) {
+    return text ==
+               QLatin1String(OvEditConstraint::kNotDoneText.data(), OvEditConstraint::kNotDoneText.size()) ||
+           text == QLatin1String(OvEditConstraint::kNullText.data(), OvEditConstraint::kNullText.size());
+}
+
+// Creates an automatically sized label at x in the panel and returns its width.
+int AddLabel(QWidget& panel, const std::string& caption, int x) {
+    auto* const label = new OvLabel(QString::fromStdString(caption), &panel);  // owned by the panel
+    label->move(x, 0);
+    label->show();
+    return label->width();
+}
+
+// Creates an edit at x in the panel, after `previous` in the focus chain.
+OvEdit* AddEdit(QWidget& panel, int x, OvEdit* previous) {
+    auto* const edit = new OvEdit(&panel);  // owned by the panel
+    edit->resize(edit->sizeHint());
+    edit->move(x, 0);
+    edit->show();
+    if (previous != nullptr) QWidget::setTabOrder(previous, edit);
+    return edit;
+}
+
+void HideCaptionAndBevels(QWidget& panel) {
+    if (auto* const ovPanel = qobject_cast<OvPanel*>(&panel)) {
+        ovPanel->SetCaption(QString());
+        ovPanel->SetBevelInner(OvPanel::Bevel::None);
+        ovPanel->SetBevelOuter(OvPanel::Bevel::None);
+    } else if (auto* const frame = qobject_cast<QFrame*>(&panel)) {
+        frame->setFrameShape(QFrame::NoFrame);
+    }
+}
+
+// The character of an 8-bit specifier character.
+QChar Latin1(char c) { return QChar::fromLatin1(c); }
+
+}  // namespace
+
+OvEditConstraint::OvEditConstraint(QWidget* form, bool rememberText)
+    : form_(form), rememberText_(rememberText), alive_(std::make_shared<int>(0)) {}
+
+OvEditConstraint::~OvEditConstraint() { RestoreHandlers(); }
+
+void OvEditConstraint::RestoreHandlers() noexcept {
+    // Latest first, so that an edit constrained twice ends with the handlers it had at first.
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        detail::EditConstraint_s& entry = **it;
+        if (!entry.Edit) continue;
+        // A handler installed after ours (which may call ours) is left in place: ours, inside it,
+        // does nothing once the engine is gone.
+        if (IsOwnHandler(entry.Edit->OnChange())) entry.Edit->SetOnChange(entry.SavedOnChange);
+        if (IsOwnHandler(entry.Edit->OnExit())) entry.Edit->SetOnExit(entry.SavedOnExit);
+    }
+}
+
+OvEdit::Handler OvEditConstraint::ChangeHandler() { return EngineHandler{alive_, this, false}; }
+
+OvEdit::Handler OvEditConstraint::ExitHandler() { return EngineHandler{alive_, this, true}; }
+
+bool OvEditConstraint::IsOwnHandler(const OvEdit::Handler& handler) const {
+    const auto* const own = handler.target<EngineHandler>();
+    return own != nullptr && own->engine == this && !own->alive.expired();
+}
+
+void OvEditConstraint::ConstrainEdit(std::string_view specifier, OvEdit& edit) {
+    const EditSpecifier rules = ParseEditSpecifier(specifier);  // raises before anything changes
+    auto entry = std::make_unique<detail::EditConstraint_s>();
+    static_cast<EditSpecifier&>(*entry) = rules;
+    entry->Edit = &edit;
+    entry->SavedOnChange = edit.OnChange();
+    entry->SavedOnExit = edit.OnExit();
+    entries_.push_back(std::move(entry));
+    if (rules.Width > 0) edit.setFixedWidth(rules.Width);
+    edit.SetMaxLen(rules.MaxLen);
+    edit.SetOnChange(ChangeHandler());
+    edit.SetOnExit(ExitHandler());
+}
+
+void OvEditConstraint::ConstrainEdits(std::string_view format, std::span<OvEdit* const> edits) {
+    std::size_t next = 0;
+    const auto apply = [&](const std::string& specifier) {
+        if (next >= edits.size() || edits[next] == nullptr) RaiseConstraintError(kIndexOutOfRange);
+        ConstrainEdit(specifier, *edits[next]);
+        ++next;
+    };
+    std::string specifier;
+    for (std::size_t at = 0; at < format.size(); ++at) {
+        if (format[at] == '%' && at > 0) {
+            apply(specifier);
+            specifier.clear();
+        }
+        specifier += format[at];
+    }
+    // A "%" that ends the format starts no specifier.
+    if (!specifier.empty() && specifier != "%") apply(specifier);
+}
+
+void OvEditConstraint::ConstrainEdits(std::string_view format, std::initializer_list<OvEdit*> edits) {
+    ConstrainEdits(format, std::span<OvEdit* const>(edits.begin(), edits.size()));
+}
+
+void OvEditConstraint::BuildPanelEdits(QWidget& panel, std::string_view format, std::vector<OvEdit*>* edits) {
+    int x = 0;
+    std::string label;
+    std::string specifier;
+    int depth = 0;
+    bool inSpecifier = false;
+    OvEdit* previous = nullptr;
+    const std::size_t size = format.size();
+    std::size_t at = 0;
+    while (at < size) {
+        const char c = format[at];
+        if (!inSpecifier) {
+            bool entered = false;
+            if (c == '%' && at + 1 < size && format[at + 1] == '%') {
+                label += '%';
+                ++at;
+            } else if (c == '%') {
+                specifier = "%";
+                depth = 0;
+                inSpecifier = true;
+                entered = true;
+            } else {
+                label += c;
+            }
+            if ((entered || at + 1 >= size) && !label.empty()) x += AddLabel(panel, label, x) + 1;
+            ++at;
+            continue;
+        }
+        // Whether the character after position i is "{", and whether i is the last position.
+        const auto lastAt = [size](std::size_t i) { return i + 1 >= size; };
+        const auto braceAfter = [&](std::size_t i) { return i + 1 < size && format[i + 1] == '{'; };
+        bool ended = false;
+        bool reread = false;
+        switch (c) {
+            case 'n':
+                specifier += c;
+                if (!lastAt(at) && depth == 0) {
+                    ++at;
+                    specifier += format[at];  // the delimiter
+                    ended = !lastAt(at) && !braceAfter(at);
+                }
+                break;
+            case 'f':
+            case 'h':
+            case 'i':
+            case 's':
+            case 'u':
+                specifier += c;
+                ended = !lastAt(at) && depth == 0 && !braceAfter(at);
+                break;
+            case '{':
+                specifier += c;
+                ++depth;
+                break;
+            case '}':
+                specifier += c;
+                --depth;
+                ended = depth == 0;
+                break;
+            case '%':
+                ended = true;
+                reread = true;  // read again as literal text
+                break;
+            default:
+                specifier += c;
+                break;
+        }
+        const bool last = !reread && lastAt(at);
+        if (ended) {
+            label.clear();
+            inSpecifier = false;
+        }
+        if ((ended || last) && !specifier.empty()) {
+            OvEdit* const edit = AddEdit(panel, x, previous);
+            ConstrainEdit(specifier, *edit);  // on error the edit stays, unconstrained
+            x += edit->width() + 1;
+            if (edits != nullptr) edits->push_back(edit);
+            previous = edit;
+            specifier.clear();
+        }
+        if (!reread) ++at;
+    }
+    HideCaptionAndBevels(panel);
+}
+
+detail::EditConstraint_s* OvEditConstraint::FindEntry(const OvEdit* edit) {
+    if (edit == nullptr) return nullptr;  // a destroyed edit's record reads null too
+    for (const auto& entry : entries_) {
+        if (entry->Edit == edit) return entry.get();
+    }
+    return nullptr;
+}
+
+const detail::EditConstraint_s* OvEditConstraint::FindEntry(const OvEdit* edit) const {
+    if (edit == nullptr) return nullptr;
+    for (const auto& entry : entries_) {
+        if (entry->Edit == edit) return entry.get();
+    }
+    return nullptr;
+}
+
+void OvEditConstraint::MoveFocusOn(OvEdit& edit) const {
+    // Only typing moves the focus: a text the program sets into an edit without focus, or the last
+    // accepted text put back after a report, leaves the focus where it is.
+    if (reporting_ || !edit.hasFocus()) return;
+    PostFocusNext(form_ ? form_.data() : edit.window());
+}
+
+void OvEditConstraint::EditChange(OvEdit& edit) {
+    const QString text = edit.text();
+    if (IsPlaceholder(text)) return;
+    detail::EditConstraint_s* const entry = FindEntry(&edit);
+    if (entry == nullptr || text.isEmpty()) return;
+
+    const std::weak_ptr<void> alive = alive_;
+    const QPointer<OvEdit> guard(&edit);
+    if (entry->AdvanceChar != 0 && text.contains(Latin1(entry->AdvanceChar))) {
+        // Every occurrence goes at once: a pasted text moves the focus one control on, not one
+        // per occurrence.
+        QString without = text;
+        without.remove(Latin1(entry->AdvanceChar));
+        edit.setText(without);  // runs EditChange again for the new text
+        if (alive.expired() || !guard) return;
+        MoveFocusOn(edit);
+        return;
+    }
+
+    const QString filtered = FilterEditText(*entry, text);
+    if (filtered != text) {
+        // All offending characters go at once, with one beep: a long pasted text neither nests
+        // one call per character nor beeps for minutes.
+        const int cursor = edit.cursorPosition() - static_cast<int>(text.size() - filtered.size());
+        edit.setText(filtered);  // runs EditChange again for the new text
+        if (alive.expired() || !guard) return;
+        edit.setCursorPosition(std::max(0, cursor));
+        Beep(kBeepFrequencyHz, kBeepDurationMs);
+        return;
+    }
+
+    if (entry->SavedOnChange) {
+        const OvEdit::Handler saved = entry->SavedOnChange;
+        saved(edit);
+        if (alive.expired() || !guard) return;
+        if (edit.Tag() == -1) return;
+    }
+    if ((entry->Flags & EditSpecifier::kAutoAdvance) != 0 && entry->MaxLen > 0 &&
+        edit.text().size() == entry->MaxLen) {
+        MoveFocusOn(edit);
+    }
+}
+
+void OvEditConstraint::EditExit(OvEdit& edit) {
+    // Giving the focus back after a report makes the control that had just received it lose it
+    // again; that is no exit of the user's.
+    if (reporting_) return;
+    const QString text = edit.text();
+    if (IsPlaceholder(text)) return;
+    detail::EditConstraint_s* const entry = FindEntry(&edit);
+    if (entry == nullptr) return;
+
+    if (text.isEmpty()) {
+        if ((entry->Flags & EditSpecifier::kNotEmpty) != 0) {
+            Report(*entry, edit, std::string(ConstraintText(kEmptyValueNotAllowed)));
+        }
+        return;
+    }
+    if (const std::optional<std::string> rejection = RejectionOf(*entry, text)) {
+        Report(*entry, edit, *rejection);
+        return;
+    }
+
+    if (entry->SavedOnExit) {
+        const std::weak_ptr<void> alive = alive_;
+        const QPointer<OvEdit> guard(&edit);
+        const OvEdit::Handler saved = entry->SavedOnExit;
+        saved(edit);
+        if (alive.expired() || !guard) return;
+        if (edit.Tag() == -1) {
+            edit.setText(entry->LastText);
+            return;
+        }
+    }
+    if (rememberText_) entry->LastText = edit.text();
+}
+
+void OvEditConstraint::Report(detail::EditConstraint_s& entry, OvEdit& edit, const std::string& message) {
+    const std::weak_ptr<void> alive = alive_;
+    const QPointer<OvEdit> guard(&edit);
+    // Resets the switch on every way out, unless the engine went away meanwhile.
+    struct ReportingScope {
+        const std::weak_ptr<void>& alive;
+        bool& reporting;
+        ~ReportingScope() {
+            if (!alive.expired()) reporting = false;
+        }
+    };
+    reporting_ = true;
+    const ReportingScope scope{alive, reporting_};
+    ShowMessageBox(form_ ? form_.data() : edit.window(), QString::fromStdString(message));
+    if (alive.expired() || !guard) return;
+    edit.setText(entry.LastText);
+    if (alive.expired() || !guard) return;
+    edit.setFocus(Qt::OtherFocusReason);
+}

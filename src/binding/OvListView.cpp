@@ -1,0 +1,150 @@
+#include "OvListView.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPalette>
+#include <QPointer>
+#include <QStyle>
+#include <algorithm>
+#include <vector>
+
+OvListView::OvListView(QWidget* parent) : QTreeWidget(parent) {
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setIndentation(0);
+    setUniformRowHeights(true);  // keeps appending and scrolling independent of the row count
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setAllColumnsShowFocus(true);
+    setColumnCount(0);
+    QHeaderView* const head = header();
+    head->setStretchLastSection(false);
+    head->setMinimumSectionSize(0);
+    head->setSectionsMovable(false);
+    head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &OvListView::ReportSelection);
+}
+
+void OvListView::AddColumn(const QString& caption, int width) {
+    const int column = columnCount();
+    setColumnCount(column + 1);
+    headerItem()->setText(column, caption);
+    SetColumnWidth(column, width);
+}
+
+void OvListView::ClearColumns() { setColumnCount(0); }
+
+QString OvListView::ColumnCaption(int column) const {
+    if (column < 0 || column >= columnCount()) return {};
+    return headerItem()->text(column);
+}
+
+int OvListView::ColumnWidth(int column) const {
+    if (column < 0 || column >= columnCount()) return 0;
+    return header()->sectionSize(column);
+}
+
+void OvListView::SetColumnWidth(int column, int width) {
+    if (column < 0 || column >= columnCount()) return;
+    header()->setSectionResizeMode(column, QHeaderView::Interactive);
+    header()->resizeSection(column, width > 0 ? width : 0);
+}
+
+int OvListView::HeaderTextWidth(const QString& text) const {
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
+    return header()->fontMetrics().horizontalAdvance(text) + 2 * margin;
+}
+
+QTreeWidgetItem* OvListView::AppendRow(const QStringList& texts) {
+    auto* const item = new QTreeWidgetItem(texts);  // owned by the list view once added
+    addTopLevelItem(item);
+    return item;
+}
+
+void OvListView::AppendRows(const QList<QStringList>& rows) {
+    QList<QTreeWidgetItem*> items;
+    items.reserve(rows.size());
+    for (const QStringList& texts : rows) items.append(new QTreeWidgetItem(texts));
+    addTopLevelItems(items);  // one insertion for the whole batch
+}
+
+void OvListView::ClearRows() { clear(); }
+
+QString OvListView::RowText(int row, int column) const {
+    const QTreeWidgetItem* const item = topLevelItem(row);
+    if (item == nullptr || column < 0) return {};
+    return item->text(column);
+}
+
+void OvListView::SetRowText(int row, int column, const QString& text) {
+    QTreeWidgetItem* const item = topLevelItem(row);
+    if (item != nullptr && column >= 0) item->setText(column, text);
+}
+
+QTreeWidgetItem* OvListView::SelectedItem() const {
+    const QList<QTreeWidgetItem*> items = selectedItems();
+    return items.isEmpty() ? nullptr : items.first();
+}
+
+int OvListView::SelectedRow() const {
+    QTreeWidgetItem* const item = SelectedItem();
+    return item == nullptr ? -1 : indexOfTopLevelItem(item);
+}
+
+void OvListView::SelectRow(int row) {
+    QTreeWidgetItem* const item = topLevelItem(row);
+    if (item == nullptr) {
+        clearSelection();
+        return;
+    }
+    setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void OvListView::SetReadOnly(bool readOnly) {
+    setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers
+                             : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+}
+
+void OvListView::SetRowSelect(bool rowSelect) {
+    setSelectionBehavior(rowSelect ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+    setAllColumnsShowFocus(rowSelect);
+}
+
+void OvListView::SetHideSelection(bool hide) {
+    QPalette colours = palette();
+    const QPalette defaults = QApplication::palette(this);
+    colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                     hide ? colours.color(QPalette::Inactive, QPalette::Base)
+                          : defaults.color(QPalette::Inactive, QPalette::Highlight));
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     hide ? colours.color(QPalette::Inactive, QPalette::Text)
+                          : defaults.color(QPalette::Inactive, QPalette::HighlightedText));
+    setPalette(colours);
+}
+
+void OvListView::ReportSelection(const QItemSelection& selected, const QItemSelection& deselected) {
+    const QPointer<OvListView> self(this);
+    ReportRows(deselected, false);
+    if (self) ReportRows(selected, true);
+}
+
+void OvListView::ReportRows(const QItemSelection& selection, bool selected) {
+    // Cell selections can name a row in several ranges: report each row once, in row order.
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : selection) {
+        if (range.parent().isValid()) continue;
+        for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    const QPointer<OvListView> self(this);
+    for (const int row : rows) {
+        QTreeWidgetItem* const item = topLevelItem(row);
+        // A copy, so that the handler may replace itself while it runs.
+        const SelectItemHandler handler = onSelectItem_;
+        if (item != nullptr && handler) handler(*this, item, selected);
+        if (!self) return;
+    }
+}

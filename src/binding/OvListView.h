@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QStringList>
+#include <QTreeWidget>
+#include <functional>
+
+class QItemSelection;
+
+// A report-style list view: columns with caption and width, rows of a caption (column 0) and
+// sub-items (columns 1 on), single whole-row selection, and one assignable item-selection handler.
+// A column of width 0 is drawn as nothing at all.
+class OvListView : public QTreeWidget {
+    Q_OBJECT
+
+public:
+    // Called with the list view, the item and whether the item became selected (true) or
+    // unselected (false).
+    using SelectItemHandler = std::function<void(OvListView& listView, QTreeWidgetItem* item, bool selected)>;
+
+    explicit OvListView(QWidget* parent = nullptr);
+
+    [[nodiscard]] const SelectItemHandler& OnSelectItem() const noexcept { return onSelectItem_; }
+    void SetOnSelectItem(SelectItemHandler handler) { onSelectItem_ = std::move(handler); }
+
+    // Columns.
+    void AddColumn(const QString& caption, int width);
+    void ClearColumns();
+    [[nodiscard]] int ColumnCount() const { return columnCount(); }
+    [[nodiscard]] QString ColumnCaption(int column) const;
+    [[nodiscard]] int ColumnWidth(int column) const;
+    void SetColumnWidth(int column, int width);
+    // The width the header needs to draw the text in its font.
+    [[nodiscard]] int HeaderTextWidth(const QString& text) const;
+
+    // Rows. Appending costs the same for the first row and the ten-thousandth.
+    QTreeWidgetItem* AppendRow(const QStringList& texts);
+    void AppendRows(const QList<QStringList>& rows);
+    void ClearRows();
+    [[nodiscard]] int RowCount() const { return topLevelItemCount(); }
+    [[nodiscard]] QTreeWidgetItem* Row(int row) const { return topLevelItem(row); }
+    // The caption for column 0, else sub-item column - 1; empty outside the row or the columns.
+    [[nodiscard]] QString RowText(int row, int column) const;
+    void SetRowText(int row, int column, const QString& text);
+
+    // Selection: the selected row's position, or -1.
+    [[nodiscard]] int SelectedRow() const;
+    [[nodiscard]] QTreeWidgetItem* SelectedItem() const;
+    // Selects the row (or nothing for -1).
+    void SelectRow(int row);
+
+    // Behaviour switches of the bound list view.
+    void SetReadOnly(bool readOnly);
+    void SetRowSelect(bool rowSelect);
+    // When true, the selection is not drawn while the list view has no focus.
+    void SetHideSelection(bool hide);
+
+private:
+    void ReportSelection(const QItemSelection& selected, const QItemSelection& deselected);
+    void ReportRows(const QItemSelection& selection, bool selected);
+
+    SelectItemHandler onSelectItem_;
+};

@@ -1,0 +1,3 @@
+#include "OvStatusPanel.h"
+
+OvStatusPanel::OvStatusPanel(QWidget* parent) : QLabel(parent) {}

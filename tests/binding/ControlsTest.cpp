@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QTest>
+#include <tuple>
+
+#include "ExpectOvError.h"
+#include "OvComboBox.h"
+#include "OvEdit.h"
+#include "OvException.h"
+#include "OvListView.h"
+#include "OvRadioGroup.h"
+
+namespace {
+
+TEST(OvEditTest, MaxLenZeroMeansNoLimit) {
+    OvEdit edit;
+    for (const auto& [maxLen, qtMax, readBack] : {std::tuple{0, 32767, 0}, {-3, 32767, 0}, {5, 5, 5}}) {
+        SCOPED_TRACE(maxLen);
+        edit.SetMaxLen(maxLen);
+        EXPECT_EQ(edit.maxLength(), qtMax);
+        EXPECT_EQ(edit.MaxLen(), readBack);
+    }
+    QTest::keyClicks(&edit, "abcdefg");
+    EXPECT_EQ(edit.text(), "abcde");
+}
+
+TEST(OvEditTest, ChangeHandlerCanBeSavedChainedAndPutBack) {
+    OvEdit edit;
+    std::vector<std::string> calls;
+    edit.SetOnChange([&calls](OvEdit& e) { calls.push_back("old:" + e.text().toStdString()); });
+    const OvEdit::Handler saved = edit.OnChange();
+    edit.SetOnChange([&calls, saved](OvEdit& e) {
+        calls.push_back("new");
+        saved(e);
+    });
+    QTest::keyClicks(&edit, "a");  // typed
+    edit.setText("b");             // set by the program
+    edit.SetOnChange(saved);
+    edit.setText("c");
+    EXPECT_EQ(calls, (std::vector<std::string>{"new", "old:a", "new", "old:b", "old:c"}));
+}
+
+TEST(OvEditTest, HandlerMayReplaceItselfWhileRunning) {
+    OvEdit edit;
+    int second = 0;
+    edit.SetOnChange([&second](OvEdit& e) { e.SetOnChange([&second](OvEdit&) { ++second; }); });
+    edit.setText("a");
+    edit.setText("b");
+    EXPECT_EQ(second, 1);
+}
+
+TEST(OvEditTest, ExitHandlerRunsOnlyWhenTheFocusMovesWithinTheWindow) {
+    OvEdit edit;
+    int exits = 0;
+    edit.SetOnExit([&exits](OvEdit&) { ++exits; });
+    const struct {
+        Qt::FocusReason reason;
+        int exits;
+    } rows[] = {{Qt::TabFocusReason, 1},   {Qt::BacktabFocusReason, 1},      {Qt::MouseFocusReason, 1},
+                {Qt::OtherFocusReason, 1}, {Qt::ActiveWindowFocusReason, 0}, {Qt::PopupFocusReason, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.reason);
+        exits = 0;
+        QFocusEvent out(QEvent::FocusOut, row.reason);
+        QApplication::sendEvent(&edit, &out);
+        EXPECT_EQ(exits, row.exits);
+    }
+}
+
+class ListViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        view.AddColumn("Hidden", 0);
+        view.AddColumn("Name", 80);
+        view.AddColumn("MAC", 0);
+        view.resize(300, 200);
+    }
+    OvListView view;
+};
+
+TEST_F(ListViewTest, ZeroWidthColumnsTakeNoRoom) {
+    view.AppendRow({"KVX-770B", "Disk one", "001122334455"});
+    view.show();
+    ASSERT_EQ(view.ColumnCount(), 3);
+    EXPECT_EQ(view.ColumnCaption(1), "Name");
+    EXPECT_EQ(view.ColumnWidth(0), 0);
+    EXPECT_EQ(view.ColumnWidth(1), 80);
+    EXPECT_EQ(view.ColumnWidth(2), 0);
+    EXPECT_EQ(view.visualRect(view.model()->index(0, 0)).width(), 0);
+    EXPECT_EQ(view.visualRect(view.model()->index(0, 1)).left(), 0);
+    EXPECT_EQ(view.ColumnCaption(3), "");
+    EXPECT_EQ(view.RowText(0, 2), "001122334455");
+    EXPECT_EQ(view.RowText(0, 3), "");  // no such sub-item
+    EXPECT_EQ(view.RowText(1, 0), "");  // no such row
+    view.ClearColumns();
+    EXPECT_EQ(view.ColumnCount(), 0);
+}
+
+TEST_F(ListViewTest, SelectionHandlerHearsUnselectThenSelect) {
+    for (const char* caption : {"r0", "r1", "r2"}) view.AppendRow({caption});
+    std::vector<std::pair<QString, bool>> events;
+    view.SetOnSelectItem([&events, this](OvListView& lv, QTreeWidgetItem* item, bool selected) {
+        EXPECT_EQ(&lv, &view);
+        events.emplace_back(item->text(0), selected);
+    });
+    view.SelectRow(1);
+    view.SelectRow(2);
+    EXPECT_EQ(view.SelectedRow(), 2);
+    view.SelectRow(-1);
+    EXPECT_EQ(view.SelectedRow(), -1);
+    EXPECT_EQ(view.SelectedItem(), nullptr);
+    EXPECT_EQ(events, (std::vector<std::pair<QString, bool>>{
+                          {"r1", true}, {"r1", false}, {"r2", true}, {"r2", false}}));
+}
+
+TEST_F(ListViewTest, TenThousandAppendsStayFast) {
+    view.show();
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 10000; ++i) view.AppendRow({QString::number(i), "name", "mac"});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.RowCount(), 10000);
+    EXPECT_EQ(view.RowText(9999, 0), "9999");
+    EXPECT_LT(timer.elapsed(), 5000);
+}
+
+TEST(ItemSelectorTest, ComboBoxAndRadioGroupSelectByPosition) {
+    OvComboBox combo;
+    combo.addItems({"Off", "On"});
+    OvRadioGroup group("Mode");
+    group.SetItems({"Off", "On", "Auto"});
+    for (ItemSelector* selector : std::initializer_list<ItemSelector*>{&combo, &group}) {
+        for (const auto& [index, selected] : {std::pair{1, 1}, {-1, -1}, {7, -1}, {0, 0}}) {
+            SCOPED_TRACE(index);
+            selector->SetItemIndex(index);
+            EXPECT_EQ(selector->ItemIndex(), selected);
+        }
+    }
+    EXPECT_EQ(group.ItemCount(), 3);
+    EXPECT_EQ(group.ItemText(2), "Auto");
+    EXPECT_EQ(combo.ItemText(1), "On");
+    ExpectOvError([&] { (void)group.ItemText(-1); }, -12, "Out of range at index of array or list!");
+    ExpectOvError([&] { (void)combo.ItemText(2); }, -12, "Out of range at index of array or list!");
+    group.SetItems({"Only"});
+    EXPECT_EQ(group.ItemCount(), 1);
+    EXPECT_EQ(group.ItemIndex(), -1);
+}
+
+}  // namespace
