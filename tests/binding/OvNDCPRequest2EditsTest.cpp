@@ -18,15 +18,10 @@
 #include "OvStatusBar.h"
 #include "SimulatorProcess.h"
 #include "UiRecorder.h"
+#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {
-
-const NDCPPartDef kDiscoveryParts[] = {
-    {1, "Module Name", kDisplayStr, nullptr, nullptr}, {6, "Device Name", kDisplayStr, nullptr, nullptr},
-    {2, "Mac Address", kMacAddress, nullptr, nullptr}, {3, "IP Address", kIpAddress, nullptr, nullptr},
-    {4, "Netmask", kIpAddress, nullptr, nullptr},      {0, nullptr, 0, nullptr, nullptr},
-};
 
 struct Device {
     std::string model;
@@ -44,7 +39,7 @@ protected:
         window = std::make_unique<QWidget>();
         StartClient(window.get());
         DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
-        parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryParts);
+        parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
         listView = new OvListView(window.get());
         statusBar = new OvStatusBar(window.get());
         responder->SetHandler([this](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {

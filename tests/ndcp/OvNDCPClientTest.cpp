@@ -16,6 +16,7 @@
 #include "NetworkSetting.h"
 #include "OvException.h"
 #include "OvNDCPDevice.h"
+#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {
@@ -29,15 +30,6 @@ struct Outcome {
     qint64 elapsedMs = 0;
 };
 
-const NDCPPartDef kParts[] = {
-    {1, "Module Name", kDisplayStr, nullptr, nullptr},
-    {6, "Device Name", kDisplayStr, nullptr, nullptr},
-    {2, "Mac Address", kMacAddress, nullptr, nullptr},
-    {3, "IP Address", kIpAddress, nullptr, nullptr},
-    {4, "Netmask", kIpAddress, nullptr, nullptr},
-    {0, nullptr, 0, nullptr, nullptr},
-};
-
 class ClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -46,7 +38,7 @@ protected:
         StartClient(owner.get());
         client = ClientInstance();
         ASSERT_NE(client, nullptr);
-        parts = std::make_unique<OvNDCPResponseVarList>(kParts);
+        parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
         const NDCPVarDef discovery[] = {{0, "Discovery", 0, kReadable, nullptr, parts.get(), nullptr},
                                         {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
         discoveryVars.AddDefinitions(discovery);

@@ -19,26 +19,12 @@
 #include "Messages.h"
 #include "OvException.h"
 #include "OvNDCPClient.h"
+#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {
 
 constexpr MacBytes kDeviceMac = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
-
-const NDCPPartDef kParts[] = {
-    {1, "Module Name", kDisplayStr, nullptr, nullptr},
-    {6, "Device Name", kDisplayStr, nullptr, nullptr},
-    {2, "Mac Address", kMacAddress, nullptr, nullptr},
-    {3, "IP Address", kIpAddress, nullptr, nullptr},
-    {4, "Netmask", kIpAddress, nullptr, nullptr},
-    {0, nullptr, 0, nullptr, nullptr},
-};
-
-const NDCPVarDef kSetIpDefs[] = {
-    {3, "IP Address", kIpAddress, kReadable | kWritable, nullptr, nullptr, nullptr},
-    {4, "Netmask", kIpAddress, kReadable | kWritable, nullptr, nullptr, nullptr},
-    {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
-};
 
 // What the responder does with each request it receives.
 struct Script {
@@ -54,7 +40,7 @@ protected:
         owner = std::make_unique<QObject>();
         StartClient(owner.get());
         DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
-        parts = std::make_unique<OvNDCPResponseVarList>(kParts);
+        parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
         responder->SetHandler([this](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
             Answer(r, request);
         });
@@ -185,7 +171,7 @@ TEST_F(RequestTest, SetOutcomes) {
         SCOPED_TRACE(c.name);
         script.answerStatus = c.status;
         OvNDCPRequest request;
-        request.Vars.AddDefinitions(kSetIpDefs);
+        request.Vars.AddDefinitions(kSetIpVarDefs);
         request.Vars.Var(0).Value = "192.168.7.8";
         request.Vars.Var(1).Value = "255.255.255.0";
         request.Device = {"001122334455", "0123ABCD"};
@@ -204,7 +190,7 @@ TEST_F(RequestTest, SetOutcomes) {
 
 TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterAboutOneSecond) {
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpDefs);
+    request.Vars.AddDefinitions(kSetIpVarDefs);
     request.Device = {"001122334455", ""};
     QElapsedTimer timer;
     timer.start();
@@ -217,7 +203,7 @@ TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterAboutOneSecond) {
 TEST_F(RequestTest, GetStoresTheDecodedAnswer) {
     script.answerStatus = 0;
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpDefs);
+    request.Vars.AddDefinitions(kSetIpVarDefs);
     request.Device.MacAddress = "00 11 22 33 44 55";
     request.Get();
     EXPECT_EQ(request.Vars.Var(0).Value, "10.1.2.3");
@@ -226,7 +212,7 @@ TEST_F(RequestTest, GetStoresTheDecodedAnswer) {
 
 TEST_F(RequestTest, GetWithABadTargetRaisesAtOnce) {
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpDefs);
+    request.Vars.AddDefinitions(kSetIpVarDefs);
     request.Device.MacAddress = "0011223344";
     QElapsedTimer timer;
     timer.start();
@@ -238,7 +224,7 @@ TEST_F(RequestTest, GetWithABadTargetRaisesAtOnce) {
 TEST_F(RequestTest, GetAsyncReturnsBeforeItsCallback) {
     script.answerStatus = 0;
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpDefs);
+    request.Vars.AddDefinitions(kSetIpVarDefs);
     request.Device.MacAddress = "001122334455";
     int calls = 0;
     int code = 1;
@@ -290,7 +276,7 @@ TEST_F(RequestTest, FilterIsTestedAgainstTheCurrentVariables) {
 TEST_F(RequestTest, CommandWithoutClientRaisesSocketError) {
     owner.reset();
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpDefs);
+    request.Vars.AddDefinitions(kSetIpVarDefs);
     ExpectRaises([&] { request.Get(); }, kSocketReadWriteError);
 }
 

@@ -14,24 +14,10 @@
 #include "OvNDCPRequest.h"
 #include "PasswordCipher.h"
 #include "SimulatorProcess.h"
+#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {
-
-const NDCPPartDef kParts[] = {
-    {1, "Module Name", kDisplayStr, nullptr, nullptr},
-    {6, "Device Name", kDisplayStr, nullptr, nullptr},
-    {2, "Mac Address", kMacAddress, nullptr, nullptr},
-    {3, "IP Address", kIpAddress, nullptr, nullptr},
-    {4, "Netmask", kIpAddress, nullptr, nullptr},
-    {0, nullptr, 0, nullptr, nullptr},
-};
-
-const NDCPVarDef kSetIpDefs[] = {
-    {3, "IP Address", kIpAddress, kReadable | kWritable, nullptr, nullptr, nullptr},
-    {4, "Netmask", kIpAddress, kReadable | kWritable, nullptr, nullptr, nullptr},
-    {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
-};
 
 class SimulatorTest : public ::testing::Test {
 protected:
@@ -66,7 +52,7 @@ protected:
 
     void SetAddresses(const std::string& mac, const std::string& password, const std::string& ip) {
         OvNDCPRequest request;
-        request.Vars.AddDefinitions(kSetIpDefs);
+        request.Vars.AddDefinitions(kSetIpVarDefs);
         request.Device = {mac, EncryptAccessPassword(kAccessPasswordKey, password)};
         request.Vars.Var(0).Value = ip;
         request.Vars.Var(1).Value = "255.255.0.0";
@@ -75,7 +61,7 @@ protected:
 
     std::unique_ptr<SimulatorProcess> sim;
     std::unique_ptr<QObject> owner;
-    OvNDCPResponseVarList parts{kParts};
+    OvNDCPResponseVarList parts{kDiscoveryPartDefs};
     const NDCPVarDef discoveryDefs[2] = {{0, "Discovery", 0, kReadable, nullptr, &parts, nullptr},
                                          {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
 };
