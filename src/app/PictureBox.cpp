@@ -1,0 +1,47 @@
+#include "PictureBox.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+
+void PictureBox::SetPicture(const QImage& picture) {
+    picture_ = picture;
+    update();
+}
+
+void PictureBox::SetPlacement(Placement placement) {
+    placement_ = placement;
+    update();
+}
+
+QPoint PictureBox::PictureOrigin() const {
+    if (placement_ == Placement::TopLeft) return {0, 0};
+    // Integer halves of the difference, as the desktop's picture control rounds them.
+    return {(width() - picture_.width()) / 2, (height() - picture_.height()) / 2};
+}
+
+void PictureBox::paintEvent(QPaintEvent* /*event*/) {
+    if (picture_.isNull()) return;
+    QPainter painter(this);
+    painter.setClipRect(rect());
+    painter.drawImage(PictureOrigin(), picture_);
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
+    emit MouseMoved(event->position().toPoint());
+    event->accept();
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) pressed_ = true;
+    event->accept();
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click =
+        pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) pressed_ = false;
+    event->accept();
+    if (click) emit Clicked();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+// A picture control: shows an image unscaled, either from the top-left corner (clipped by the
+// control) or centred in it, and reports pointer moves and clicks. Mouse tracking is on, so moves
+// are reported without a button held; every pointer event over the control stays with it and does
+// not reach the control below.
+class PictureBox : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Placement { TopLeft, Centre };
+
+    explicit PictureBox(QWidget* parent = nullptr);
+
+    void SetPicture(const QImage& picture);
+    [[nodiscard]] const QImage& Picture() const noexcept { return picture_; }
+
+    void SetPlacement(Placement placement);
+    [[nodiscard]] Placement GetPlacement() const noexcept { return placement_; }
+
+    // Where the picture's top-left corner lies in the control.
+    [[nodiscard]] QPoint PictureOrigin() const;
+
+signals:
+    // A left-button press and release, both inside the control.
+    void Clicked();
+    void MouseMoved(QPoint position);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QImage picture_;
+    Placement placement_ = Placement::TopLeft;
+    bool pressed_ = false;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "OvEdit.h"
+#include "OvEditConstraint.h"
+
+namespace Ui {
+class TDLG_SetIP;
+}
+
+// The Set IP dialog: four fields for the new IP address, four for the netmask and the device's
+// access password. Created for one Set IP command and deleted at its end.
+class TDLG_SetIP : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kClientWidth = 273;
+    static constexpr int kClientHeight = 152;
+    static constexpr int kScreenLeft = 224;
+    static constexpr int kScreenTop = 150;
+
+    // Four numeric fields from 0 to 255, "." between them, advancing when full or at ".".
+    static constexpr const char* kAddressFormat =
+        "%u{w36n0x255l3ae.}.%u{w36n0x255l3ae.}.%u{w36n0x255l3ae.}.%u{w36n0x255l3ae.}";
+    // At most 12 characters, advancing when full.
+    static constexpr const char* kPasswordFormat = "%s{l12a}";
+
+    // Builds the fields (FormCreate).
+    explicit TDLG_SetIP(QWidget* owner);
+    // Wipes a password still in the field (FormDestroy).
+    ~TDLG_SetIP() override;
+
+    // The fields of PL_IPAddress and PL_Netmask, left to right.
+    [[nodiscard]] const std::vector<OvEdit*>& IPEdits() const noexcept { return IPEdits_; }
+    [[nodiscard]] const std::vector<OvEdit*>& NetmaskEdits() const noexcept { return NetmaskEdits_; }
+    [[nodiscard]] OvEdit& PasswordEdit() const;
+    [[nodiscard]] OvEditConstraint* EditConstraint() const noexcept { return EditConstraint_.get(); }
+
+    // The password typed, which leaves the dialog with it: the field is emptied and the text the
+    // field's constraint remembered is wiped, so that the caller's copy is the only one left.
+    [[nodiscard]] QString TakePassword();
+
+private:
+    void FormCreate();
+    void FormDestroy() noexcept;
+    void ArrangeTabOrder();
+
+    std::unique_ptr<Ui::TDLG_SetIP> ui_;
+    std::unique_ptr<OvEditConstraint> EditConstraint_;
+    std::vector<OvEdit*> IPEdits_;
+    std::vector<OvEdit*> NetmaskEdits_;
+};

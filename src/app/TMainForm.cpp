@@ -1,0 +1,394 @@
+#include "TMainForm.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QTimer>
+
+#include "DiscoveryTables.h"
+#include "DottedText.h"
+#include "JpegImage.h"
+#include "NDCPPacket.h"
+#include "OvNDCPClient.h"
+#include "OvNDCPDevice.h"
+#include "OvStatusBar.h"
+#include "PasswordCipher.h"
+#include "PictureBox.h"
+#include "SecretText.h"
+#include "SystemLocale.h"
+#include "TDLG_SetIP.h"
+#include "TFM_About.h"
+#include "UiHooks.h"
+#include "WindowStyle.h"
+#include "ui_TMainForm.h"
+
+namespace {
+
+// Positions of the device list's columns: the module name is the row's caption, the other texts
+// are its sub-items 0 to 3.
+constexpr int kMacColumn = 2;
+constexpr int kIpColumn = 3;
+constexpr int kNetmaskColumn = 4;
+
+struct ColumnSpec {
+    const char* caption;
+    int width;  // the last column fills what the others leave
+};
+
+constexpr ColumnSpec kDeviceListColumns[] = {
+    {"Module Name", 0}, {"Device Name", 120}, {"MAC Address", 120}, {"IP Address", 120}, {"Netmask", 0},
+};
+
+constexpr const char* kHiddenColumns = "0.0";
+
+QString MessageOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
+
+int ShowModally(QDialog& dialog) { return dialog.exec(); }
+
+}  // namespace
+
+// Marks a command as running for its lifetime; a second command finds it running and is ignored.
+class TMainForm::CommandScope {
+public:
+    explicit CommandScope(TMainForm& form) : form_(form), entered_(!form.commandRunning_) {
+        if (entered_) form_.commandRunning_ = true;
+    }
+    ~CommandScope() {
+        if (!entered_) return;
+        form_.commandRunning_ = false;
+        form_.FinishPendingClose();
+    }
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+
+    explicit operator bool() const noexcept { return entered_; }
+
+private:
+    TMainForm& form_;
+    const bool entered_;
+};
+
+TMainForm::TMainForm(QWidget* parent)
+    : QWidget(parent),
+      ui_(std::make_unique<Ui::TMainForm>()),
+      opener_(OpenWithDesktop),
+      modalRunner_(ShowModally) {
+    ui_->setupUi(this);
+    setFont(WindowFont());
+    setWindowIcon(ApplicationIcon());
+    MakeFixedFrame(*this, {kClientWidth, kClientHeight}, Qt::Window);
+    if (const QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
+
+    ui_->Panel1->SetBevelOuter(OvPanel::Bevel::None);
+    ui_->Panel2->SetBevelOuter(OvPanel::Bevel::None);
+    FillBackground(*ui_->Panel2, QColor(kMenuColour));
+    FillBackground(*ui_->StatusBar, QColor(kMenuColour));
+    menuButtons_ = {{{ui_->IMG_SetIP1, ui_->IMG_SetIP2},
+                     {ui_->IMG_Manage1, ui_->IMG_Manage2},
+                     {ui_->IMG_Refresh1, ui_->IMG_Refresh2},
+                     {ui_->IMG_Exit1, ui_->IMG_Exit2},
+                     {ui_->IMG_About1, ui_->IMG_About2}}};
+    LoadPictures();
+    BuildDeviceListColumns();
+
+    InitialTimer_ = new QTimer(this);
+    InitialTimer_->setObjectName(QStringLiteral("InitialTimer"));
+    InitialTimer_->setInterval(kInitialTimerIntervalMs);
+    WireEvents();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+void TMainForm::LoadPictures() {
+    struct PictureSpec {
+        PictureBox* box;
+        const char* path;
+        PictureBox::Placement placement;
+    };
+    const PictureSpec pictures[] = {
+        {ui_->Image1, ":/images/banner.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_MenuBG, ":/images/menu-bg.jpg", PictureBox::Placement::Centre},
+        {ui_->IMG_SetIP1, ":/images/setip.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_SetIP2, ":/images/setip-hot.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_Manage1, ":/images/manage.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_Manage2, ":/images/manage-hot.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_Refresh1, ":/images/refresh.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_Refresh2, ":/images/refresh-hot.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_Exit1, ":/images/exit.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_Exit2, ":/images/exit-hot.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_About1, ":/images/about.jpg", PictureBox::Placement::TopLeft},
+        {ui_->IMG_About2, ":/images/about-hot.jpg", PictureBox::Placement::TopLeft},
+    };
+    for (const PictureSpec& picture : pictures) {
+        picture.box->SetPicture(JpegImage::Load(QString::fromLatin1(picture.path)));
+        picture.box->SetPlacement(picture.placement);
+    }
+}
+
+void TMainForm::BuildDeviceListColumns() {
+    OvListView& list = DeviceList();
+    list.ClearColumns();
+    for (const ColumnSpec& column : kDeviceListColumns)
+        list.AddColumn(QString::fromLatin1(column.caption), column.width);
+    list.header()->setStretchLastSection(true);
+}
+
+void TMainForm::WireEvents() {
+    connect(InitialTimer_, &QTimer::timeout, this, &TMainForm::InitialTimerTimer);
+    const std::pair<MenuButton*, void (TMainForm::*)()> commands[] = {
+        {&menuButtons_[0], &TMainForm::IMG_SetIP1Click},   {&menuButtons_[1], &TMainForm::IMG_Manage1Click},
+        {&menuButtons_[2], &TMainForm::IMG_Refresh1Click}, {&menuButtons_[3], &TMainForm::IMG_Exit1Click},
+        {&menuButtons_[4], &TMainForm::IMG_About1Click},
+    };
+    for (const auto& [button, command] : commands) {
+        connect(button->plain, &PictureBox::Clicked, this, command);
+        connect(button->highlighted, &PictureBox::Clicked, this, command);
+    }
+    WirePointerMoves();
+}
+
+void TMainForm::WirePointerMoves() {
+    connect(ui_->IMG_SetIP1, &PictureBox::MouseMoved, this, &TMainForm::IMG_SetIP1MouseMove);
+    connect(ui_->IMG_Manage1, &PictureBox::MouseMoved, this, &TMainForm::IMG_Manage1MouseMove);
+    connect(ui_->IMG_Refresh1, &PictureBox::MouseMoved, this, &TMainForm::IMG_Refresh1MouseMove);
+    connect(ui_->IMG_Exit1, &PictureBox::MouseMoved, this, &TMainForm::IMG_Exit1MouseMove);
+    connect(ui_->IMG_About1, &PictureBox::MouseMoved, this, &TMainForm::IMG_About1MouseMove);
+    connect(ui_->IMG_MenuBG, &PictureBox::MouseMoved, this, &TMainForm::Panel2MouseMove);
+    connect(ui_->Image1, &PictureBox::MouseMoved, this, &TMainForm::Panel2MouseMove);
+    // The panel's background and the list report moves through the event filter.
+    OvListView& list = DeviceList();
+    for (QWidget* const watched :
+         {static_cast<QWidget*>(ui_->Panel2), list.viewport(), list.header()->viewport()}) {
+        watched->setMouseTracking(true);
+        watched->installEventFilter(this);
+    }
+    list.header()->setMouseTracking(true);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        Panel2MouseMove();
+    } else if (event->type() == QEvent::MouseButtonDblClick && watched == DeviceList().viewport()) {
+        LV_DeviceListDblClick();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::FormCreate() {
+    try {
+        DiscoverySetup();
+        InitialTimer_->start();
+    } catch (const std::exception& error) {
+        // The window still opens; no discovery starts by itself, and the commands report this.
+        setupError_ = MessageOf(error);
+        StatusBar().SetSimpleText(setupError_);
+    }
+}
+
+void TMainForm::DiscoverySetup() {
+    StartClient(this);
+    ClientInstance()->SetLocale(LocaleSettingsFrom(QLocale::system()));
+    DefaultDevice().MacAddress = std::string(kBroadcastMac);
+    DefaultDevice().Password = std::string(kDefaultPassword);
+    auto binding = std::make_unique<OvNDCPRequest2Edits>(this);
+    binding->Asynchronous = 0;
+    OvNDCPRequest& request = binding->Request;
+    request.Vars.Clear();
+    request.Vars.AddDefinitions(DiscoveryVarDefs());
+    request.Vars.Name = std::string(kDiscoveryListName);
+    request.Filter = std::string(kDiscoveryFilter);
+    binding->BindListView(&DeviceList(), kHiddenColumns);
+    binding->SetStatusControl(&StatusBar());
+    request.Timeout = kDiscoveryTimeout;
+    DeviceListBinding_ = std::move(binding);
+}
+
+void TMainForm::FormDestroy() noexcept {
+    // Synchronous commands leave nothing pending, so neither this nor the client waits.
+    DeviceListBinding_.reset();
+}
+
+void TMainForm::SetAboutBox(TFM_About* about) { aboutBox_ = about; }
+
+void TMainForm::SetShellOpener(ShellOpener opener) { opener_ = std::move(opener); }
+
+void TMainForm::SetModalRunner(ModalRunner runner) { modalRunner_ = std::move(runner); }
+
+OvListView& TMainForm::DeviceList() const { return *ui_->LV_DeviceList; }
+
+OvStatusBar& TMainForm::StatusBar() const { return *ui_->StatusBar; }
+
+void TMainForm::ShowStatus(const QString& text) {
+    if (DeviceListBinding_) {
+        DeviceListBinding_->ShowStatus(text);
+    } else {
+        StatusBar().SetSimpleText(text);
+    }
+}
+
+void TMainForm::InitialTimerTimer() {
+    InitialTimer_->stop();
+    if (closed_ || closePending_) return;
+    if (commandRunning_) {
+        // The first discovery is not lost: it runs once the command in progress has finished.
+        InitialTimer_->start();
+        return;
+    }
+    IMG_Refresh1Click();
+}
+
+void TMainForm::IMG_Exit1Click() { close(); }
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (commandRunning_) {
+        // The waiting command must return first; the window goes at once, the program after it.
+        closePending_ = true;
+        hide();
+        event->ignore();
+        return;
+    }
+    event->accept();
+    InitialTimer_->stop();
+    if (!closed_) {
+        closed_ = true;
+        emit Closed();
+    }
+}
+
+void TMainForm::FinishPendingClose() {
+    if (!closePending_) return;
+    closePending_ = false;
+    close();
+}
+
+void TMainForm::IMG_Refresh1Click() {
+    const CommandScope command(*this);
+    if (!command) return;
+    if (!DeviceListBinding_) {
+        ShowStatus(setupError_);
+        return;
+    }
+    try {
+        ShowStatus(QStringLiteral("Discovering..."));
+        DeviceListBinding_->Execute(kDiscoverCommand);
+        ShowStatus(DeviceCountText(DeviceList().RowCount()));
+    } catch (const std::exception& error) {
+        ShowStatus(MessageOf(error));
+    }
+}
+
+void TMainForm::IMG_SetIP1Click() {
+    const CommandScope command(*this);
+    if (!command) return;
+    if (!DeviceListBinding_) {
+        ShowStatus(setupError_);
+        return;
+    }
+    DLG_SetIP_ = nullptr;
+    const int row = DeviceList().SelectedRow();
+    if (row < 0) return;
+    try {
+        RunSetIP(row);
+    } catch (const std::exception& error) {
+        ReportSetIPError(MessageOf(error));
+    }
+}
+
+void TMainForm::RunSetIP(int row) {
+    const auto dialog = std::make_unique<TDLG_SetIP>(this);
+    DLG_SetIP_ = dialog.get();
+    const auto forget = qScopeGuard([this] { DLG_SetIP_ = nullptr; });
+    SetEditsFromDottedText(DeviceList().RowText(row, kIpColumn), dialog->IPEdits());
+    SetEditsFromDottedText(DeviceList().RowText(row, kNetmaskColumn), dialog->NetmaskEdits());
+    if (modalRunner_(*dialog) != QDialog::Accepted || closePending_) return;
+    SendSetIP(row, *dialog);
+}
+
+void TMainForm::SendSetIP(int row, TDLG_SetIP& dialog) {
+    // Refused here rather than sent: the codec would turn an incomplete address into 255.255.255.255.
+    const QString address = CheckedAddressText(DottedTextFromEdits(dialog.IPEdits()), AddressKind::IpAddress);
+    const QString netmask =
+        CheckedAddressText(DottedTextFromEdits(dialog.NetmaskEdits()), AddressKind::Netmask);
+
+    OvNDCPRequest request;
+    request.Vars.AddDefinitions(SetIPVarDefs);
+    request.Device.MacAddress = DeviceList().RowText(row, kMacColumn).toStdString();
+    {
+        QString plain = dialog.TakePassword();
+        const auto wipe = qScopeGuard([&plain] { WipeString(plain); });
+        const SecretBytes password(plain);
+        request.Device.Password = EncryptAccessPassword(kAccessPasswordKey, password.Text());
+    }
+    request.Vars.Var(0).Value = address.toStdString();
+    request.Vars.Var(1).Value = netmask.toStdString();
+    request.Timeout = kSetIPTimeout;
+    request.Set();
+    DeviceList().SetRowText(row, kIpColumn, QString::fromStdString(request.Vars.Var(0).Value));
+    DeviceList().SetRowText(row, kNetmaskColumn, QString::fromStdString(request.Vars.Var(1).Value));
+}
+
+void TMainForm::ReportSetIPError(const QString& message) {
+    ShowStatus(message);
+    // Once the user has closed the window, nobody is left to read a box.
+    if (!closePending_) ShowMessageBox(this, message);
+}
+
+void TMainForm::IMG_Manage1Click() {
+    const CommandScope command(*this);
+    if (command) OpenSelectedAddress(QStringLiteral("http://"), QStringLiteral("/"));
+}
+
+void TMainForm::LV_DeviceListDblClick() {
+    const CommandScope command(*this);
+    if (command) OpenSelectedAddress(QStringLiteral("\\\\"), QString());
+}
+
+void TMainForm::OpenSelectedAddress(const QString& prefix, const QString& suffix) {
+    try {
+        const int row = DeviceList().SelectedRow();
+        if (row < 0) return;
+        opener_(prefix + DeviceList().RowText(row, kIpColumn) + suffix);
+    } catch (const std::exception& error) {
+        ShowStatus(MessageOf(error));
+    }
+}
+
+void TMainForm::IMG_About1Click() {
+    const CommandScope command(*this);
+    if (!command || !aboutBox_) return;
+    try {
+        modalRunner_(*aboutBox_);
+    } catch (const std::exception& error) {
+        ShowStatus(MessageOf(error));
+    }
+}
+
+void TMainForm::Highlight(MenuButton& button) {
+    button.plain->hide();
+    button.highlighted->show();
+}
+
+void TMainForm::IMG_SetIP1MouseMove() { Highlight(menuButtons_[0]); }
+
+void TMainForm::IMG_Manage1MouseMove() { Highlight(menuButtons_[1]); }
+
+void TMainForm::IMG_Refresh1MouseMove() { Highlight(menuButtons_[2]); }
+
+void TMainForm::IMG_Exit1MouseMove() { Highlight(menuButtons_[3]); }
+
+void TMainForm::IMG_About1MouseMove() { Highlight(menuButtons_[4]); }
+
+void TMainForm::Panel2MouseMove() {
+    for (const MenuButton& button : menuButtons_) {
+        button.plain->show();
+        button.highlighted->hide();
+    }
+}
+
+QString DeviceCountText(int count) {
+    return QString::number(count) +
+           (count <= 1 ? QStringLiteral(" device found.") : QStringLiteral(" devices found."));
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "OvNDCPRequest2Edits.h"
+#include "ShellOpener.h"
+
+class OvListView;
+class OvStatusBar;
+class PictureBox;
+class TDLG_SetIP;
+class TFM_About;
+
+namespace Ui {
+class TMainForm;
+}
+
+// The main window: the banner, the menu of picture buttons, the device list and the status bar.
+// Every command starts here. A command that waits for the network keeps the window's events
+// running; commands started meanwhile are ignored, while Exit and the close box hide the window at
+// once and end the program as soon as the waiting command has returned.
+class TMainForm : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kClientWidth = 757;
+    static constexpr int kClientHeight = 498;
+    static constexpr int kInitialTimerIntervalMs = 100;
+
+    // Shows a dialog modally and returns its result; tests replace it to drive the dialogs.
+    using ModalRunner = std::function<int(QDialog& dialog)>;
+
+    // Builds the window from its layout and runs FormCreate.
+    explicit TMainForm(QWidget* parent = nullptr);
+    // Runs FormDestroy.
+    ~TMainForm() override;
+
+    // The About box that IMG_About1Click shows (not owned).
+    void SetAboutBox(TFM_About* about);
+    void SetShellOpener(ShellOpener opener);
+    void SetModalRunner(ModalRunner runner);
+
+    // Event handlers, as the window's controls call them.
+    void InitialTimerTimer();
+    void IMG_Exit1Click();
+    void IMG_Refresh1Click();
+    void IMG_SetIP1Click();
+    void IMG_Manage1Click();
+    void IMG_About1Click();
+    void LV_DeviceListDblClick();
+    void IMG_SetIP1MouseMove();
+    void IMG_Manage1MouseMove();
+    void IMG_Refresh1MouseMove();
+    void IMG_Exit1MouseMove();
+    void IMG_About1MouseMove();
+    void Panel2MouseMove();
+
+    // The discovery binding; none when the discovery set-up failed.
+    [[nodiscard]] OvNDCPRequest2Edits* DeviceListBinding() const noexcept { return DeviceListBinding_.get(); }
+    // The message of the failed discovery set-up, or the empty text.
+    [[nodiscard]] const QString& SetupError() const noexcept { return setupError_; }
+    // The Set IP dialog while a Set IP command runs, else none.
+    [[nodiscard]] TDLG_SetIP* DLG_SetIP() const noexcept { return DLG_SetIP_; }
+    [[nodiscard]] QTimer& InitialTimer() const noexcept { return *InitialTimer_; }
+    [[nodiscard]] bool CommandRunning() const noexcept { return commandRunning_; }
+
+    // Writes a status text through the binding, or straight to the status bar without one.
+    void ShowStatus(const QString& text);
+
+signals:
+    // The window has closed for good: the program should end.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class CommandScope;
+
+    // One menu button: the plain picture and its highlighted twin.
+    struct MenuButton {
+        PictureBox* plain;
+        PictureBox* highlighted;
+    };
+
+    void FormCreate();
+    void FormDestroy() noexcept;
+    void DiscoverySetup();
+    void LoadPictures();
+    void BuildDeviceListColumns();
+    void WireEvents();
+    void WirePointerMoves();
+    void Highlight(MenuButton& button);
+    void RunSetIP(int row);
+    void SendSetIP(int row, TDLG_SetIP& dialog);
+    void ReportSetIPError(const QString& message);
+    void OpenSelectedAddress(const QString& prefix, const QString& suffix);
+    void FinishPendingClose();
+
+    [[nodiscard]] OvListView& DeviceList() const;
+    [[nodiscard]] OvStatusBar& StatusBar() const;
+
+    std::unique_ptr<Ui::TMainForm> ui_;
+    std::unique_ptr<OvNDCPRequest2Edits> DeviceListBinding_;
+    QTimer* InitialTimer_ = nullptr;  // child of the window
+    QPointer<TFM_About> aboutBox_;
+    TDLG_SetIP* DLG_SetIP_ = nullptr;
+    std::array<MenuButton, 5> menuButtons_{};
+    ShellOpener opener_;
+    ModalRunner modalRunner_;
+    QString setupError_;
+    bool commandRunning_ = false;
+    bool closePending_ = false;
+    bool closed_ = false;
+};
+
+// The status text of a finished discovery: the count, then " device found." for 0 or 1 and
+// " devices found." for more.
+[[nodiscard]] QString DeviceCountText(int count);

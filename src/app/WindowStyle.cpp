@@ -1,0 +1,44 @@
+#include "WindowStyle.h"
+
+#include "JpegImage.h"
+#include "OvLabel.h"
+
+#include <QPalette>
+#include <QPixmap>
+#include <QWidget>
+
+QFont WindowFont() {
+    QFont font;
+    // Where the face is missing, faces of about its width come next (the windows are laid out in
+    // pixels for it), and the desktop's sans-serif face last.
+    font.setFamilies({QString::fromLatin1(kWindowFontFamily), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Sans Serif")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(kWindowFontPixelHeight);
+    return font;
+}
+
+void MakeFixedFrame(QWidget& window, QSize clientSize, Qt::WindowType type) {
+    window.setWindowFlags(type | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    window.setFixedSize(clientSize);
+}
+
+void FillBackground(QWidget& widget, QColor colour) {
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, colour);
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+}
+
+QIcon ApplicationIcon() {
+    // Loading a picture first registers the embedded resources, which the PNG file is one of.
+    QIcon icon(QPixmap::fromImage(JpegImage::Load(QStringLiteral(":/images/icon.jpg"))));
+    icon.addFile(QStringLiteral(":/images/icon.png"));
+    return icon;
+}
+
+void AutoSizeLabels(QWidget& window) {
+    for (OvLabel* const label : window.findChildren<OvLabel*>()) label->SetAutoSize(true);
+}

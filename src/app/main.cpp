@@ -1,0 +1,3 @@
+#include "Application.h"
+
+int main(int argc, char** argv) { return RunApplication(argc, argv); }

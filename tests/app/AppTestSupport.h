@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QString>
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "AnswerBuilder.h"
+#include "LoopbackResponder.h"
+#include "Md5.h"
+#include "NDCPPacket.h"
+#include "OvListView.h"
+#include "OvStatusBar.h"
+#include "PictureBox.h"
+#include "TMainForm.h"
+#include "UiHooks.h"
+
+using Datagram = std::vector<std::uint8_t>;
+
+struct FakeDevice {
+    std::string model, name, mac, ip, netmask;
+};
+
+inline std::uint8_t CommandOf(const Datagram& request) { return request.at(kOffsetCommand); }
+
+// Answers every Discover with one answer per device (each twice when asked), in order.
+inline void AnswerDiscoveries(LoopbackResponder& responder, std::vector<FakeDevice> devices,
+                              bool twice = false) {
+    responder.SetHandler(
+        [devices = std::move(devices), twice](LoopbackResponder& self, const Datagram& request) {
+            if (CommandOf(request) != kDiscoverCommand) return;
+            for (const FakeDevice& d : devices) {
+                const auto answer = BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
+                                                DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask));
+                for (int i = twice ? 2 : 1; i > 0; --i) self.Reply(answer);
+            }
+        });
+}
+
+// Whether the authenticator is MD5 over the datagram (authenticator zero) and the password text.
+inline bool AuthenticatedWith(Datagram datagram, const std::string& password) {
+    const Datagram sent(datagram.begin() + kOffsetAuthenticator,
+                        datagram.begin() + kOffsetAuthenticator + 16);
+    std::fill_n(datagram.begin() + kOffsetAuthenticator, 16, 0);
+    datagram.insert(datagram.end(), password.begin(), password.end());
+    const Md5::Digest digest = Md5::Of(datagram);
+    return sent == Datagram(digest.begin(), digest.end());
+}
+
+inline void SendMouse(QWidget& widget, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons) {
+    const QPointF at(widget.width() / 2.0, widget.height() / 2.0);
+    QMouseEvent event(type, at, widget.mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(&widget, &event);
+}
+
+// A left click as the user makes it, and a pointer move without a button.
+inline void Click(QWidget& widget) {
+    SendMouse(widget, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+}
+inline void MovePointerOver(QWidget& widget) {
+    SendMouse(widget, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+}
+
+template <typename Widget = QWidget>
+Widget& Child(const QWidget& parent, const std::string& name) {
+    auto* const child = parent.findChild<Widget*>(QString::fromStdString(name));
+    if (child == nullptr) throw std::runtime_error("no child " + name);
+    return *child;
+}
+
+// Records message boxes (and silences beeps) while it lives.
+class BoxRecorder {
+public:
+    BoxRecorder()
+        : hooks_(UiHooks{[](int, int) {},
+                         [this](QWidget*, const QString&, const QString& t) { boxes.push_back(t); },
+                         {}}) {}
+    std::vector<QString> boxes;
+
+private:
+    ScopedUiHooks hooks_;
+};
+
+// A main window talking to a responder on 127.0.0.1, without its first discovery, whose
+// discoveries last `timeout` x 10 ms.
+class MainFormFixture : public ::testing::Test {
+protected:
+    void CreateForm(int timeout = 20) {
+        form = std::make_unique<TMainForm>();
+        form->InitialTimer().stop();
+        form->SetShellOpener([this](const QString& text) { opened.push_back(text); });
+        if (form->DeviceListBinding() != nullptr) form->DeviceListBinding()->Request.Timeout = timeout;
+    }
+    [[nodiscard]] QString Status() const { return Child<OvStatusBar>(*form, "StatusBar").SimpleText(); }
+    [[nodiscard]] OvListView& List() const { return Child<OvListView>(*form, "LV_DeviceList"); }
+    void ClickButton(const std::string& name) const { Click(Child<PictureBox>(*form, name)); }
+    [[nodiscard]] QStringList RowTexts(int row) const {
+        QStringList texts;
+        for (int column = 0; column < 5; ++column) texts << List().RowText(row, column);
+        return texts;
+    }
+
+    BoxRecorder recorder;
+    LoopbackResponder responder;
+    std::unique_ptr<TMainForm> form;
+    std::vector<QString> opened;
+};
