@@ -123,6 +123,10 @@ std::size_t WriteSetArea(std::span<std::uint8_t> area, const OvNDCPVarList& vars
     }
 }
 
+// A decoded value that its option list cannot show; reported as kBadPacket where a failure is
+// reported at all. Positive, so it is never mistaken for a code of the message table.
+constexpr int kUnmappableValue = 1;
+
 // Decodes one value (a variable without parts or a part) into target; on failure target keeps its
 // text. Types that carry no value are looked up but neither changed nor mapped.
 [[nodiscard]] int DecodeValue(std::int32_t id, std::int32_t type, const OvOptionList* options,
@@ -132,20 +136,23 @@ std::size_t WriteSetArea(std::span<std::uint8_t> area, const OvNDCPVarList& vars
     const int code = DecodeElement(WireId(id), WireType(type), text, area, locale);
     if (code != kOk) return code;
     if (!IsValueType(type)) return kOk;
-    if (!MapToDisplay(options, text)) return kBadPacket;
+    if (!MapToDisplay(options, text)) return kUnmappableValue;
     target = std::move(text);
     return kOk;
 }
 
-// Parts are looked up among the top-level elements. A Get stops at the first failure; a Discover
-// gives a failing part the empty text, shown through its option list where that list can read it.
+[[nodiscard]] int Reported(int code) { return code == kUnmappableValue ? kBadPacket : code; }
+
+// Parts are looked up among the top-level elements. A Get stops at the first failure. A Discover
+// gives a missing or unshowable part the empty text, shown through its option list where that list
+// can read it; a value of the wrong width, which no sound device sends, makes the whole answer bad.
 [[nodiscard]] int DecodeParts(OvNDCPResponseVarList& parts, std::uint8_t command,
                               std::span<const std::uint8_t> area, const LocaleSettings& locale) {
     for (int p = 0; p < parts.Count(); ++p) {
         detail::NDCPResponseVar_s& part = parts.Part(p);
         const int code = DecodeValue(part.Id, part.Type, part.Options, part.Value, area, locale);
         if (code == kOk) continue;
-        if (command != kDiscoverCommand) return code;
+        if (command != kDiscoverCommand || code == kBadPacket) return Reported(code);
         std::string empty;
         part.Value = MapToDisplay(part.Options, empty) ? empty : std::string();
     }
@@ -163,7 +170,9 @@ std::size_t WriteSetArea(std::span<std::uint8_t> area, const OvNDCPVarList& vars
             continue;
         }
         const int code = DecodeValue(var.Id, var.Type, var.Options, var.Value, area, locale);
-        if (code != kOk) return command == kDiscoverCommand ? kOk : code;
+        if (code == kOk) continue;
+        if (command != kDiscoverCommand || code == kBadPacket) return Reported(code);
+        return kOk;
     }
     return kOk;
 }
