@@ -150,7 +150,7 @@ void OvEditConstraint::BuildPanelEdits(QWidget& panel, std::string_view format, 
                 label += '%';
                 ++at;
             } else if (c == '%') {
-                specifier = "%";
+                specifier.assign(1, '%');
                 depth = 0;
                 inSpecifier = true;
                 entered = true;
