@@ -1,0 +1,79 @@
+#include "FuzzVars.h"
+
+#include "OvNDCPResponseVarList.h"
+#include "OvNDCPVarList.h"
+#include "OvOptionList.h"
+#include "VarTypes.h"
+
+namespace {
+
+constexpr OptionDef kNumberOptions[] = {
+    {1, nullptr, "On"}, {0, nullptr, "Off"}, {-7, nullptr, "Minus"}, {0, nullptr, nullptr}};
+constexpr OptionDef kTextOptions[] = {
+    {0, "a", "Alpha"}, {0, "b", "Beta"}, {0, "", "Nothing"}, {0, nullptr, nullptr}};
+constexpr OptionDef kPrefixOptions[] = {
+    {0, "01", "Disk "}, {0, "02", "USB "}, {0, "0", "Zero"}, {0, nullptr, nullptr}};
+
+constexpr NDCPPartDef kDiscoveryPartDefs[] = {
+    {1, "Module Name", kDisplayStr, nullptr, nullptr}, {6, "Device Name", kDisplayStr, nullptr, nullptr},
+    {2, "Mac Address", kMacAddress, nullptr, nullptr}, {3, "IP Address", kIpAddress, nullptr, nullptr},
+    {4, "Netmask", kIpAddress, nullptr, nullptr},      {0, nullptr, 0, nullptr, nullptr}};
+
+}  // namespace
+
+std::int32_t TypeFromByte(std::uint8_t byte) noexcept {
+    if (byte < 216) return byte % 18;
+    if (byte == 254) return 256 + kUInt8;
+    if (byte == 255) return -1;
+    return byte;
+}
+
+const OvOptionList* OptionsFromByte(std::uint8_t byte) {
+    static const OvOptionList numbers(kNumberOptions, OvOptionList::kNumbers, false);
+    static const OvOptionList texts(kTextOptions, OvOptionList::kTexts, true);
+    static const OvOptionList prefixes(kPrefixOptions, OvOptionList::kPrefixes, false);
+    switch (byte % 4) {
+        case 1:
+            return &numbers;
+        case 2:
+            return &texts;
+        case 3:
+            return &prefixes;
+        default:
+            return nullptr;
+    }
+}
+
+const OvNDCPResponseVarList& DiscoveryParts() {
+    static const OvNDCPResponseVarList parts(kDiscoveryPartDefs);
+    return parts;
+}
+
+void AppendVars(OvNDCPVarList& list, const std::vector<FuzzVar>& vars) {
+    std::vector<NDCPVarDef> defs;
+    defs.reserve(vars.size() + 1);
+    for (const FuzzVar& var : vars) {
+        defs.push_back({var.id, "var", var.type, var.access, var.options, var.parts, nullptr});
+    }
+    defs.push_back({0, nullptr, 0, 0, nullptr, nullptr, nullptr});
+    const int first = list.Count();
+    list.AddDefinitions(defs.data());
+    // Set afterwards: a value text may hold zero bytes, which a definition's C text cannot.
+    for (std::size_t i = 0; i < vars.size(); ++i) list.Var(first + static_cast<int>(i)).Value = vars[i].value;
+}
+
+bool IsRoundedPastLargestDouble(std::string_view text) {
+    if (!text.empty() && text.front() == '-') text.remove_prefix(1);
+    return text == "1.79769313486232E308" || text == "1,79769313486232E308";
+}
+
+std::vector<std::string> ValuesOf(const OvNDCPVarList& list) {
+    std::vector<std::string> values;
+    for (int i = 0; i < list.Count(); ++i) {
+        const detail::NDCPVar_s& var = list.Var(i);
+        values.push_back(var.Value);
+        if (!var.Parts) continue;
+        for (int p = 0; p < var.Parts->Count(); ++p) values.push_back(var.Parts->Part(p).Value);
+    }
+    return values;
+}
