@@ -12,6 +12,7 @@ TDLG_SetIP::TDLG_SetIP(QWidget* owner) : QDialog(owner), ui_(std::make_unique<Ui
     move(kScreenLeft, kScreenTop);
     ui_->PL_IPAddress->SetBevelOuter(OvPanel::Bevel::None);
     ui_->PL_Netmask->SetBevelOuter(OvPanel::Bevel::None);
+    ShowPasswordAsStars(*ui_->ED_Password);
     connect(ui_->BT_OK, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->BT_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     FormCreate();

@@ -3,7 +3,9 @@
 #include "JpegImage.h"
 #include "OvLabel.h"
 
+#include <QLineEdit>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QPixmap>
 #include <QWidget>
 
@@ -41,4 +43,24 @@ QIcon ApplicationIcon() {
 
 void AutoSizeLabels(QWidget& window) {
     for (OvLabel* const label : window.findChildren<OvLabel*>()) label->SetAutoSize(true);
+}
+
+namespace {
+
+// The desktop's style with "*" as the character of password edits.
+class StarPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+}  // namespace
+
+void ShowPasswordAsStars(QLineEdit& edit) {
+    auto* style = new StarPasswordStyle;
+    style->setParent(&edit);  // the edit owns its style
+    edit.setStyle(style);
 }

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QSize>
 
+class QLineEdit;
 class QWidget;
 
 // The look shared by the three windows: their font, the menu colour and the fixed frame.
@@ -25,6 +26,9 @@ void MakeFixedFrame(QWidget& window, QSize clientSize, Qt::WindowType type);
 // Sizes every label of the window to its caption in the window's font, as labels do by default;
 // the designed sizes are those of the designed font.
 void AutoSizeLabels(QWidget& window);
+
+// Shows every character of a password edit as "*", whatever the desktop style would draw.
+void ShowPasswordAsStars(QLineEdit& edit);
 
 // Paints the widget's background in the colour.
 void FillBackground(QWidget& widget, QColor colour);

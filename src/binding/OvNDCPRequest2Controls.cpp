@@ -47,6 +47,20 @@ private:
 
 }  // namespace
 
+// Calls BeginResponses now and EndResponses when the responses of a command are through.
+class OvNDCPRequest2Controls::ResponsesScope {
+public:
+    explicit ResponsesScope(OvNDCPRequest2Controls& binding) : binding_(binding) {
+        binding_.BeginResponses();
+    }
+    ~ResponsesScope() { binding_.EndResponses(); }
+    ResponsesScope(const ResponsesScope&) = delete;
+    ResponsesScope& operator=(const ResponsesScope&) = delete;
+
+private:
+    OvNDCPRequest2Controls& binding_;
+};
+
 OvNDCPRequest2Controls::OvNDCPRequest2Controls(QWidget* ownerForm) : ownerForm_(ownerForm) {}
 
 OvNDCPRequest2Controls::~OvNDCPRequest2Controls() {
@@ -121,7 +135,9 @@ void OvNDCPRequest2Controls::Execute(std::uint8_t command) {
 void OvNDCPRequest2Controls::ExecuteSynchronously(std::uint8_t command) {
     int summaryTemplate = kGetSummaryTemplate;
     if (command == kDiscoverCommand) {
-        for (bool more = Request.Discover(true); more; more = Request.Discover(false)) {
+        bool more = Request.Discover(true);
+        const ResponsesScope responses(*this);
+        for (; more; more = Request.Discover(false)) {
             if (AnswerPassesFilter()) PutResponse(command);
         }
         summaryTemplate = kDiscoverSummaryTemplate;

@@ -57,8 +57,15 @@ protected:
     // Reports an error that arose where no caller can receive it: on the status control, or in a
     // message box without one.
     void ReportError(const QString& message);
+    // Bracket the PutResponse calls of one synchronous command, which run one after another with
+    // no event handled in between: a subclass may gather their effect and apply it at the end.
+    // EndResponses runs however the command leaves, and must not raise.
+    virtual void BeginResponses() {}
+    virtual void EndResponses() noexcept {}
 
 private:
+    class ResponsesScope;
+
     void ExecuteSynchronously(std::uint8_t command);
     void ExecuteAsynchronously(std::uint8_t command);
     void OnDiscoverCompletion(const OvNDCPError& outcome, const OvNDCPVarList& vars);

@@ -80,6 +80,7 @@ void OvNDCPRequest2Edits::RebuildColumnsIfNeeded(const std::vector<Column>& colu
 void OvNDCPRequest2Edits::BeforeRequest(std::uint8_t) {
     if (!listView_) return;
     RebuildColumnsIfNeeded(ColumnOrder());
+    gatheredRows_.clear();
     listView_->ClearRows();
     macIndex_.clear();
     macIndexRows_ = 0;
@@ -94,7 +95,9 @@ void OvNDCPRequest2Edits::PutResponse(std::uint8_t command) {
 }
 
 void OvNDCPRequest2Edits::SyncMacIndex(const std::vector<int>& macPositions) {
-    if (macPositions == macIndexPositions_ && macIndexRows_ == listView_->RowCount()) return;
+    if (macPositions == macIndexPositions_ && macIndexRows_ == ListedRows()) return;
+    // The rebuild reads the list view, so gathered rows go there first.
+    AppendGatheredRows();
     macIndex_.clear();
     macIndexPositions_ = macPositions;
     macIndexRows_ = listView_->RowCount();
@@ -103,35 +106,81 @@ void OvNDCPRequest2Edits::SyncMacIndex(const std::vector<int>& macPositions) {
     }
 }
 
-bool OvNDCPRequest2Edits::IsDuplicateDevice(const std::vector<Column>& columns) {
-    std::vector<int> macPositions;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const Column& column = columns[i];
-        if (Request.Vars.Var(column.var).Parts->Part(column.part).Id == kMacAddressPartId) {
-            macPositions.push_back(static_cast<int>(i));
+const OvNDCPRequest2Edits::RowLayout& OvNDCPRequest2Edits::CurrentRowLayout() {
+    std::vector<int>& shape = shapeScratch_;
+    shape.clear();
+    const OvNDCPVarList& vars = Request.Vars;
+    for (int v = 0; v < vars.Count(); ++v) {
+        const detail::NDCPVar_s& var = vars.Var(v);
+        if (!var.Parts) {
+            shape.push_back((var.Access & kReadable) ? -1 : -2);
+            continue;
+        }
+        shape.push_back(var.Parts->Count());
+        for (int p = 0; p < var.Parts->Count(); ++p) shape.push_back(var.Parts->Part(p).Id);
+    }
+    if (rowLayout_.built && shape == rowLayout_.shape && HiddenColumns == rowLayout_.hidden) {
+        return rowLayout_;
+    }
+
+    RowLayout layout;
+    layout.shape = shape;
+    layout.hidden = HiddenColumns;
+    layout.columns = ColumnOrder();
+    for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+        const Column& column = layout.columns[i];
+        if (column.part >= 0 && vars.Var(column.var).Parts->Part(column.part).Id == kMacAddressPartId) {
+            layout.macPositions.push_back(static_cast<int>(i));
         }
     }
-    if (macPositions.empty()) return false;
-    SyncMacIndex(macPositions);
-    return std::any_of(macPositions.begin(), macPositions.end(), [&](int position) {
-        return macIndex_.contains(ColumnValue(columns[static_cast<std::size_t>(position)]));
+    layout.built = true;
+    rowLayout_ = std::move(layout);
+    return rowLayout_;
+}
+
+bool OvNDCPRequest2Edits::IsDuplicateDevice(const RowLayout& layout) {
+    if (layout.macPositions.empty()) return false;
+    SyncMacIndex(layout.macPositions);
+    return std::any_of(layout.macPositions.begin(), layout.macPositions.end(), [&](int position) {
+        return macIndex_.contains(ColumnValue(layout.columns[static_cast<std::size_t>(position)]));
     });
 }
 
 void OvNDCPRequest2Edits::AddRow(std::uint8_t command) {
-    const std::vector<Column> columns = ColumnOrder();
+    const RowLayout& layout = CurrentRowLayout();
     const bool oneStructuredVariable = Request.Vars.Count() == 1 && Request.Vars.Var(0).Parts;
-    if (command == kDiscoverCommand && oneStructuredVariable && IsDuplicateDevice(columns)) return;
+    if (command == kDiscoverCommand && oneStructuredVariable && IsDuplicateDevice(layout)) return;
     QStringList texts;
-    texts.reserve(static_cast<qsizetype>(columns.size()));
-    for (const Column& column : columns) texts.push_back(QString::fromStdString(ColumnValue(column)));
-    listView_->AppendRow(texts);
-    if (macIndexRows_ + 1 == listView_->RowCount()) {
+    texts.reserve(static_cast<qsizetype>(layout.columns.size()));
+    for (const Column& column : layout.columns) texts.push_back(QString::fromStdString(ColumnValue(column)));
+    if (gatheringRows_) {
+        gatheredRows_.push_back(std::move(texts));
+    } else {
+        listView_->AppendRow(texts);
+    }
+    if (macIndexRows_ + 1 == ListedRows()) {
         for (const int position : macIndexPositions_) {
-            macIndex_.insert(ColumnValue(columns[static_cast<std::size_t>(position)]));
+            macIndex_.insert(ColumnValue(layout.columns[static_cast<std::size_t>(position)]));
         }
         ++macIndexRows_;
     }
+}
+
+int OvNDCPRequest2Edits::ListedRows() const {
+    return listView_->RowCount() + static_cast<int>(gatheredRows_.size());
+}
+
+void OvNDCPRequest2Edits::AppendGatheredRows() {
+    if (gatheredRows_.isEmpty()) return;
+    if (listView_) listView_->AppendRows(gatheredRows_);
+    gatheredRows_.clear();
+}
+
+void OvNDCPRequest2Edits::BeginResponses() { gatheringRows_ = true; }
+
+void OvNDCPRequest2Edits::EndResponses() noexcept {
+    gatheringRows_ = false;
+    AppendGatheredRows();
 }
 
 void OvNDCPRequest2Edits::RowToVariables() {

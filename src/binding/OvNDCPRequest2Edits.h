@@ -41,6 +41,11 @@ public:
     std::vector<std::string> HiddenColumns;
     OvEditConstraint Constraints;
 
+protected:
+    // The rows of one synchronous discovery are gathered and appended to the list in one go.
+    void BeginResponses() override;
+    void EndResponses() noexcept override;
+
 private:
     // One list column: a variable, or one part of a variable with parts.
     struct Column {
@@ -50,11 +55,28 @@ private:
         int part;  // -1 for a variable without parts
     };
 
+    // The columns of a row in column order and the positions among them that hold a MAC address,
+    // for the shape of the variables (their parts with their ids, or whether they are readable) and
+    // the hidden columns they were worked out for.
+    struct RowLayout {
+        std::vector<int> shape;
+        std::vector<std::string> hidden;
+        std::vector<Column> columns;
+        std::vector<int> macPositions;
+        bool built = false;
+    };
+
     [[nodiscard]] std::vector<Column> ColumnOrder() const;
     [[nodiscard]] const std::string& ColumnValue(const Column& column) const;
     void RebuildColumnsIfNeeded(const std::vector<Column>& columns);
+    // The layout for the variables as they are now: answers of one request share their shape, so
+    // rows after the first reuse it.
+    const RowLayout& CurrentRowLayout();
     void AddRow(std::uint8_t command);
-    [[nodiscard]] bool IsDuplicateDevice(const std::vector<Column>& columns);
+    // Rows in the list view and rows gathered for it.
+    [[nodiscard]] int ListedRows() const;
+    void AppendGatheredRows();
+    [[nodiscard]] bool IsDuplicateDevice(const RowLayout& layout);
     void SyncMacIndex(const std::vector<int>& macPositions);
     void OnSelectItem(OvListView& listView, QTreeWidgetItem* item, bool selected);
 
@@ -64,5 +86,9 @@ private:
     std::unordered_set<std::string> macIndex_;
     std::vector<int> macIndexPositions_;
     int macIndexRows_ = 0;
+    RowLayout rowLayout_;
+    std::vector<int> shapeScratch_;
+    bool gatheringRows_ = false;
+    QList<QStringList> gatheredRows_;
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };

@@ -465,6 +465,14 @@ std::optional<std::array<std::uint8_t, 4>> InetAddr(std::string_view text) {
 }
 
 std::string DottedAddress(const std::array<std::uint8_t, 4>& bytes) {
-    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
-           std::to_string(bytes[3]);
+    // Built in place: every answer of a discovery carries two addresses.
+    std::string text;
+    text.reserve(15);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) text.push_back('.');
+        std::array<char, 3> digits{};
+        const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), bytes[i]);
+        text.append(digits.data(), written.ptr);
+    }
+    return text;
 }

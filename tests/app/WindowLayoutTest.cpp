@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <QStyle>
+
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
@@ -119,6 +121,9 @@ TEST(SetIPDialogLayout, ControlsFieldsAndTabOrderAreAsDesigned) {
     EXPECT_EQ(Child<QLabel>(dialog, "StaticText1").text(), QStringLiteral("IP Address:"));
     EXPECT_EQ(Child<QLabel>(dialog, "Label1").text(), QStringLiteral("Access password:"));
     EXPECT_EQ(dialog.PasswordEdit().echoMode(), QLineEdit::Password);
+    EXPECT_EQ(dialog.PasswordEdit().style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                                       &dialog.PasswordEdit()),
+              '*');
     EXPECT_EQ(dialog.PasswordEdit().MaxLen(), 12);
     for (const auto* edits : {&dialog.IPEdits(), &dialog.NetmaskEdits()}) {
         ASSERT_EQ(edits->size(), 4u);
