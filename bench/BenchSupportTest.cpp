@@ -1,0 +1,107 @@
+// The pieces of the bench that turn raw results into the table: the simulator's log fields, the
+// number formats, the median, the table line, and the discovery answer the in-process figures use.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "BenchTable.h"
+#include "DiscoveryAnswer.h"
+#include "SimLogFields.h"
+
+namespace {
+
+constexpr const char* kListening =
+    "t=1733630000.123456 ev=listening addr=127.0.0.1 port=40411 devices=3 sndbuf=8388608";
+constexpr const char* kSummary =
+    "t=1733630003.5 ev=summary requests=2 dropped=0 answers=10000 malformed=0 failed=0 unsent=0";
+
+TEST(SimLogFieldsTest, FieldsAreFoundByWholeKey) {
+    const struct {
+        const char* name;
+        const char* line;
+        const char* key;
+        std::optional<std::string> value;
+    } cases[] = {
+        {"middle field", kListening, "port", "40411"},
+        {"first field", kListening, "t", "1733630000.123456"},
+        {"last field", kSummary, "unsent", "0"},
+        {"a key that only begins another", "portal=1 port=7", "port", "7"},
+        {"a key inside a value", "ev=port=9", "port", std::nullopt},
+        {"missing", kListening, "answers", std::nullopt},
+        {"empty value", "ev= port=1", "ev", ""},
+        {"empty line", "", "ev", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LogField(c.line, c.key), c.value);
+    }
+}
+
+TEST(SimLogFieldsTest, NumbersMustBeWholeDecimalNumbers) {
+    const struct {
+        const char* name;
+        const char* line;
+        std::optional<std::uint64_t> value;
+    } cases[] = {
+        {"plain", "answers=10000", 10000},
+        {"zero", "answers=0", 0},
+        {"trailing letter", "answers=12x", std::nullopt},
+        {"sign", "answers=-1", std::nullopt},
+        {"empty", "answers=", std::nullopt},
+        {"too large", "answers=99999999999999999999999", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LogNumber(c.line, "answers"), c.value);
+    }
+}
+
+TEST(BenchTableTest, UnitsKeepThreeSignificantDigits) {
+    const struct {
+        double ns;
+        const char* text;
+    } cases[] = {{0.5, "0.50 ns"},   {999, "999 ns"},     {1000, "1.00 us"}, {12345, "12.3 us"},
+                 {2.5e6, "2.50 ms"}, {999.4e6, "999 ms"}, {3.2e9, "3.20 s"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(FormatNanoseconds(c.ns), c.text);
+    }
+    EXPECT_EQ(FormatMilliseconds(-1.5), "-1.50 ms");
+    EXPECT_EQ(FormatRate(146000), "146 k/s");
+    EXPECT_EQ(FormatRate(1.25e6), "1.25 M/s");
+    EXPECT_EQ(FormatRatio(0.5), "0.50x");
+    EXPECT_EQ(FormatBytes(8388608), "8.0 MiB");
+    EXPECT_EQ(FormatBytes(212992), "208.0 KiB");
+}
+
+TEST(BenchTableTest, MedianOfOddEvenAndNoValues) {
+    EXPECT_EQ(Median({3, 1, 2}), 2);
+    EXPECT_EQ(Median({4, 1, 3, 2}), 2.5);
+    EXPECT_EQ(Median({}), 0);
+}
+
+TEST(BenchTableTest, LinesHaveFiveTabSeparatedFieldsWhateverTheTexts) {
+    EXPECT_EQ(RowLine({"in-process", "a\tb", "1\n2", "", "met"}), "in-process\ta b\t1 2\t-\tmet");
+}
+
+TEST(DiscoveryAnswerTest, AnswerDecodesToItsTexts) {
+    const DiscoveryDefinitions definitions;
+    OvNDCPVarList vars;
+    definitions.AddTo(vars);
+    const std::vector<std::uint8_t> answer = BuildDiscoveryAnswer(
+        9, {0, 0x11, 0x22, 0x33, 0x44, 0x55}, "KVX-770B", "Storage-1", "192.168.0.101", "255.255.255.0");
+    ASSERT_TRUE(AnswerHeaderValid(answer));
+    EXPECT_EQ(AnswerSequence(answer), 9);
+    ASSERT_EQ(DecodeAnswer(answer, kDiscoverCommand, vars), 0);
+    const std::vector<std::string> expected = {"KVX-770B", "Storage-1", "001122334455", "192.168.0.101",
+                                               "255.255.255.0"};
+    for (int p = 0; p < 5; ++p) {
+        SCOPED_TRACE(p);
+        EXPECT_EQ(vars.Var(0).Parts->Part(p).Value, expected[static_cast<std::size_t>(p)]);
+    }
+    EXPECT_EQ(vars.Name, "Discovery Table");
+}
+
+}  // namespace

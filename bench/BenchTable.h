@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One line of the benchmark table. The bench programs print their lines as tab-separated fields
+// on standard output; scripts/bench lays all of them out as one table.
+struct BenchRow {
+    std::string section;
+    std::string figure;
+    std::string value;
+    std::string goal;     // empty when the figure has no goal
+    std::string verdict;  // "met", "MISSED" or empty
+};
+
+// The verdict text for a figure with a goal.
+[[nodiscard]] std::string Verdict(bool met);
+
+// Durations and rates in a unit that keeps three or four significant digits.
+[[nodiscard]] std::string FormatNanoseconds(double ns);
+[[nodiscard]] std::string FormatMilliseconds(double ms);
+[[nodiscard]] std::string FormatRate(double perSecond);
+[[nodiscard]] std::string FormatRatio(double ratio);
+[[nodiscard]] std::string FormatBytes(double bytes);
+
+// The median of the values; 0 for none.
+[[nodiscard]] double Median(std::vector<double> values);
+
+// Fields with tabs or line breaks would break the layout: those characters become blanks.
+[[nodiscard]] std::string RowLine(const BenchRow& row);
+void PrintRows(const std::vector<BenchRow>& rows);

@@ -1,0 +1,59 @@
+#include "DiscoveryAnswer.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "ValueCodec.h"
+#include "VarTypes.h"
+
+namespace {
+
+const NDCPPartDef kDiscoveryParts[] = {
+    {1, "Module Name", kDisplayStr, nullptr, nullptr}, {6, "Device Name", kDisplayStr, nullptr, nullptr},
+    {2, "Mac Address", kMacAddress, nullptr, nullptr}, {3, "IP Address", kIpAddress, nullptr, nullptr},
+    {4, "Netmask", kIpAddress, nullptr, nullptr},      {0, nullptr, 0, nullptr, nullptr},
+};
+
+}  // namespace
+
+DiscoveryDefinitions::DiscoveryDefinitions()
+    : parts_(std::make_unique<OvNDCPResponseVarList>(kDiscoveryParts)) {}
+
+void DiscoveryDefinitions::AddTo(OvNDCPVarList& vars) const {
+    const NDCPVarDef definitions[] = {{0, "Discovery", kTypeNone, kReadable, nullptr, parts_.get(), nullptr},
+                                      {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
+    vars.AddDefinitions(definitions);
+    vars.Name = "Discovery Table";
+}
+
+std::vector<std::uint8_t> BuildDiscoveryAnswer(std::uint8_t sequence, const MacBytes& mac,
+                                               const std::string& model, const std::string& name,
+                                               const std::string& ip, const std::string& netmask) {
+    std::vector<std::uint8_t> datagram(kReceiveBufferSize, 0);
+    std::copy(kNDCPSignature.begin(), kNDCPSignature.end(), datagram.begin());
+    datagram[kOffsetCommand] = kDiscoverCommand;
+    datagram[kOffsetSequence] = sequence;
+    datagram[kOffsetControl] = 0x10;
+    std::copy(mac.begin(), mac.end(), datagram.begin() + kOffsetTargetMac);
+    datagram[kOffsetFixedByte] = 1;
+    const struct {
+        std::uint8_t id;
+        std::uint8_t type;
+        std::string text;
+    } elements[] = {{1, kDisplayStr, model},
+                    {6, kDisplayStr, name},
+                    {2, kMacAddress, MacBytesToText(mac)},
+                    {3, kIpAddress, ip},
+                    {4, kIpAddress, netmask}};
+    std::size_t size = kNDCPHeaderSize;
+    for (const auto& element : elements) {
+        const int written = EncodeElement(element.id, element.type, element.text,
+                                          std::span<std::uint8_t>(datagram).subspan(size));
+        if (written < 0) throw std::runtime_error("a discovery element does not encode");
+        size += static_cast<std::size_t>(written);
+    }
+    datagram.resize(size);
+    datagram[kOffsetTotalLength] = static_cast<std::uint8_t>(size >> 8);
+    datagram[kOffsetTotalLength + 1] = static_cast<std::uint8_t>(size & 0xFF);
+    return datagram;
+}

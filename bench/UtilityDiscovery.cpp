@@ -1,0 +1,208 @@
+#include "UtilityDiscovery.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include <time.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+
+#include "DiscoveryAnswer.h"
+#include "NetworkSetting.h"
+#include "OvException.h"
+#include "OvListView.h"
+#include "OvNDCPClient.h"
+#include "OvNDCPDevice.h"
+#include "OvNDCPRequest2Edits.h"
+#include "OvStatusBar.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWindowMs = 3000;    // the discovery time-out of 300 units of 10 ms
+constexpr double kRepaintMs = 16;  // about 60 frames a second
+
+double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// This thread's CPU time in milliseconds: what a gap cost us, not the other processes.
+double ThreadCpuMs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// Counts the paint events of a widget and remembers when the last one came.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++count;
+            last = Clock::now();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    std::size_t count = 0;
+    Clock::time_point last{};
+};
+
+// Ticks every millisecond while the window is open: keeps the longest interval between two ticks,
+// asks the list for a repaint about 60 times a second, and notes when the collected answers last
+// grew.
+class LoopProbe {
+public:
+    LoopProbe(const OvNDCPRequest& request, QWidget& repainted) : request_(request), repainted_(repainted) {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(1);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+    }
+    // The start counts as a tick, so that work done before the first tick is a gap too.
+    void Start() {
+        ticked_ = true;
+        lastTick_ = Clock::now();
+        lastCpu_ = ThreadCpuMs();
+        cpuAtStart = lastCpu_;
+        timer_.start();
+    }
+    void Stop() { timer_.stop(); }
+
+    double longestGapMs = 0;
+    double longestBusyMs = 0;
+    Clock::time_point lastGrowth{};
+    double cpuAtStart = 0;
+    double cpuAtLastGrowth = 0;
+
+private:
+    void Tick() {
+        const Clock::time_point now = Clock::now();
+        const double cpu = ThreadCpuMs();
+        if (ticked_) {
+            longestGapMs = std::max(longestGapMs, MillisecondsBetween(lastTick_, now));
+            longestBusyMs = std::max(longestBusyMs, cpu - lastCpu_);
+        }
+        ticked_ = true;
+        lastTick_ = now;
+        lastCpu_ = cpu;
+        if (request_.Results.size() != seen_) {
+            seen_ = request_.Results.size();
+            lastGrowth = now;
+            cpuAtLastGrowth = cpu;
+        }
+        // Repaints at a display's pace, as a person would see the window.
+        if (MillisecondsBetween(lastRepaint_, now) >= kRepaintMs) {
+            lastRepaint_ = now;
+            repainted_.update();
+        }
+    }
+
+    const OvNDCPRequest& request_;
+    QWidget& repainted_;
+    QTimer timer_;
+    bool ticked_ = false;
+    Clock::time_point lastTick_{};
+    double lastCpu_ = 0;
+    Clock::time_point lastRepaint_{};
+    std::size_t seen_ = 0;
+};
+
+// The main window's designed columns of the device list.
+void AddDesignedColumns(OvListView& list) {
+    list.AddColumn(QStringLiteral("Module Name"), 0);
+    list.AddColumn(QStringLiteral("Device Name"), 120);
+    list.AddColumn(QStringLiteral("MAC Address"), 120);
+    list.AddColumn(QStringLiteral("IP Address"), 120);
+    list.AddColumn(QStringLiteral("Netmask"), 240);
+}
+
+void SettleEvents(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+}  // namespace
+
+UtilityDiscoveryResult RunUtilityDiscovery(std::uint16_t simPort, int stallMs) {
+    UtilityDiscoveryResult result;
+    NDCPNetworkSetting& setting = NetworkSetting();
+    setting.destinationAddress = "127.0.0.1";
+    setting.destinationPort = simPort;
+    setting.answerSourcePort = simPort;
+    setting.localAddress = "127.0.0.1";
+
+    QWidget window;
+    window.resize(760, 500);
+    auto* const list = new OvListView(&window);
+    list->setGeometry(152, 89, 605, 390);
+    AddDesignedColumns(*list);
+    auto* const status = new OvStatusBar(&window);
+    status->setGeometry(0, 480, 760, 20);
+    window.show();
+    SettleEvents(50);
+
+    PaintCounter paints;
+    list->viewport()->installEventFilter(&paints);
+    try {
+        StartClient(&window);
+        DefaultDevice() = {DiscoveryDefinitions::kBroadcastMac, DiscoveryDefinitions::kPassword};
+        const DiscoveryDefinitions definitions;
+        auto binding = std::make_unique<OvNDCPRequest2Edits>(&window);
+        binding->Asynchronous = 0;
+        definitions.AddTo(binding->Request.Vars);
+        binding->Request.Filter = DiscoveryDefinitions::kFilter;
+        binding->BindListView(list, "0.0");
+        binding->SetStatusControl(status);
+        binding->Request.Timeout = kWindowMs / 10;
+        result.receiveBuffer = ClientInstance()->ReceiveBufferSize();
+
+        LoopProbe probe(binding->Request, *list->viewport());
+        binding->ShowStatus(QStringLiteral("Discovering..."));
+        paints.count = 0;
+        Clock::time_point reading{};
+        if (stallMs > 0) {
+            // The first event handled inside the wait, right after the send.
+            QTimer::singleShot(0, &window, [&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
+                reading = Clock::now();
+                probe.Start();
+            });
+        } else {
+            probe.Start();
+        }
+        const Clock::time_point sent = Clock::now();
+        if (stallMs == 0) reading = sent;
+        binding->Execute(kDiscoverCommand);
+        const Clock::time_point filled = Clock::now();
+        probe.Stop();
+        result.repaints = paints.count;
+        const Clock::time_point windowEnd = sent + std::chrono::milliseconds(kWindowMs);
+
+        // The filled list as the user sees it: the first repaint after the fill.
+        QElapsedTimer waited;
+        waited.start();
+        while (paints.last < filled && waited.elapsed() < 2000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+        }
+        result.received = binding->Request.Results.size();
+        result.rows = static_cast<std::size_t>(list->RowCount());
+        result.lastArrivalMs = result.received > 0 ? MillisecondsBetween(reading, probe.lastGrowth) : 0;
+        result.fillMs = MillisecondsBetween(windowEnd, filled);
+        result.shownMs = paints.last >= filled ? MillisecondsBetween(windowEnd, paints.last) : -1;
+        result.intakeCpuMs = result.received > 0 ? probe.cpuAtLastGrowth - probe.cpuAtStart : 0;
+        result.longestGapMs = probe.longestGapMs;
+        result.longestBusyMs = probe.longestBusyMs;
+        binding.reset();
+    } catch (const OvException& e) {
+        result.error = e.what();
+    }
+    list->viewport()->removeEventFilter(&paints);
+    return result;
+}

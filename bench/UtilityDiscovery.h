@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// One Refresh through the utility's own path: the client, the discovery request, the binding in
+// synchronous mode and a list view with the main window's five designed columns, in a shown
+// window on the current platform (offscreen in the bench).
+struct UtilityDiscoveryResult {
+    std::size_t received = 0;  // answers the request collected
+    std::size_t rows = 0;      // rows listed
+    double lastArrivalMs = 0;  // from the start of reading to the tick that saw the last answer
+    double intakeCpuMs = 0;    // this thread's CPU time over that stretch
+    double fillMs = 0;         // from the end of the window to the list being filled
+    double shownMs = 0;        // from the end of the window to the first repaint of the filled list
+    double longestGapMs = 0;   // longest interval between ticks of the 1 ms probe during the window
+    double longestBusyMs = 0;  // the same interval counted in this thread's CPU time: our own work
+    std::size_t repaints = 0;  // repaints of the list during the window
+    int receiveBuffer = 0;     // bytes the client's socket was granted
+    std::string error;         // empty when the run worked
+};
+
+// With a stall, the event loop is held that long right after the send, so that the client takes
+// the burst from a full queue; the probe and lastArrivalMs start at the end of the stall.
+[[nodiscard]] UtilityDiscoveryResult RunUtilityDiscovery(std::uint16_t simPort, int stallMs);
