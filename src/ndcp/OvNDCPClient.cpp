@@ -1,41 +1,23 @@
 #include "OvNDCPClient.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QHostAddress>
-#include <QNetworkDatagram>
 #include <QTimer>
-#include <QUdpSocket>
-#include <QVariant>
 
 #include "Messages.h"
+#include "NDCPSocket.h"
 #include "NetworkSetting.h"
 #include "OvException.h"
 #include "OvNDCPDevice.h"
-
-#ifdef Q_OS_LINUX
-#include <sys/socket.h>
-#endif
 
 namespace {
 
 QPointer<OvNDCPClient>& InstanceSlot() {
     static QPointer<OvNDCPClient> instance;
     return instance;
-}
-
-// Asks for a receive buffer that holds thousands of answers; the system may grant less.
-void EnlargeReceiveBuffer(QUdpSocket& socket, int bytes) {
-#ifdef Q_OS_LINUX
-    // Privileged processes may go past the system's limit; the others keep what SO_RCVBUF grants.
-    const int fd = static_cast<int>(socket.socketDescriptor());
-    if (fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
-#endif
-    socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, bytes);
 }
 
 }  // namespace
@@ -49,15 +31,9 @@ OvNDCPClient::OvNDCPClient(QObject* owner) : QObject(owner) {
 }
 
 void OvNDCPClient::OpenSocket() {
-    auto* socket = new QUdpSocket(this);
-    const NDCPNetworkSetting& setting = NetworkSetting();
-    if (!socket->bind(QHostAddress(QString::fromStdString(setting.localAddress)), 0)) {
-        delete socket;
-        RaiseNDCPError(kSocketNotReady);
-    }
-    EnlargeReceiveBuffer(*socket, kRequestedReceiveBuffer);
-    connect(socket, &QUdpSocket::readyRead, this, &OvNDCPClient::ReadPendingDatagrams);
-    socket_ = socket;
+    socket_ = detail::NDCPSocket::Open(NetworkSetting().localAddress, kRequestedReceiveBuffer);
+    if (!socket_) RaiseNDCPError(kSocketNotReady);
+    socket_->OnReadable(this, [this] { ReadPendingDatagrams(); });
 }
 
 OvNDCPClient::~OvNDCPClient() {
@@ -70,13 +46,10 @@ OvNDCPClient::~OvNDCPClient() {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, std::max(left, 1));
     }
     pending_.clear();
-    if (socket_) socket_->close();
+    socket_.reset();
 }
 
-int OvNDCPClient::ReceiveBufferSize() const {
-    if (!socket_) return 0;
-    return socket_->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
-}
+int OvNDCPClient::ReceiveBufferSize() const { return socket_ ? socket_->ReceiveBufferSize() : 0; }
 
 std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_view password,
                                        const OvNDCPVarList& vars, std::uint8_t command, OvNDCPCallback callback,
@@ -84,15 +57,14 @@ std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_vie
     const std::vector<std::uint8_t> datagram = BuildRequest(macText, password, vars, command, sequence_, locale_);
     if (!socket_) RaiseNDCPError(kSocketReadWriteError);
     const NDCPNetworkSetting& setting = NetworkSetting();
-    const qint64 sent = socket_->writeDatagram(reinterpret_cast<const char*>(datagram.data()),
-                                               static_cast<qint64>(datagram.size()),
-                                               QHostAddress(QString::fromStdString(setting.destinationAddress)),
-                                               setting.destinationPort);
-    if (sent != static_cast<qint64>(datagram.size())) RaiseNDCPError(kSocketReadWriteError);
+    if (!socket_->Send(datagram, setting.destinationAddress, setting.destinationPort)) {
+        RaiseNDCPError(kSocketReadWriteError);
+    }
 
     auto record = std::make_unique<detail::NDCPReqData>();
     record->Sequence = sequence_;
     std::copy_n(datagram.begin() + kOffsetTargetMac, record->MacAddress.size(), record->MacAddress.begin());
+    record->MacText = MacBytesToText(record->MacAddress);
     record->Password = std::string(password);
     record->Command = command;
     record->VarList.Assign(vars);
@@ -103,17 +75,16 @@ std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_vie
 }
 
 void OvNDCPClient::ReadPendingDatagrams() {
-    // One byte more than an answer may have, so that a longer datagram shows by its size.
-    std::array<std::uint8_t, kReceiveBufferSize + 1> buffer{};
-    while (socket_ && socket_->hasPendingDatagrams()) {
-        QHostAddress sender;
-        quint16 senderPort = 0;
-        const qint64 size = socket_->readDatagram(reinterpret_cast<char*>(buffer.data()),
-                                                  static_cast<qint64>(buffer.size()), &sender, &senderPort);
-        if (size < 0) return;
-        if (static_cast<std::size_t>(size) > kReceiveBufferSize) continue;
-        ReceiveAnswer(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(size)), senderPort);
-    }
+    if (!socket_) return;
+    // A callback may destroy the client, and the socket with it: the reading stops then.
+    const QPointer<OvNDCPClient> alive(this);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadBudgetMs);
+    socket_->Receive(
+        [this, &alive](std::span<const std::uint8_t> datagram, std::uint16_t sourcePort) {
+            ReceiveAnswer(datagram, sourcePort);
+            return !alive.isNull();
+        },
+        deadline);
 }
 
 detail::NDCPReqData* OvNDCPClient::FindPending(std::uint8_t sequence) {
@@ -153,7 +124,7 @@ void OvNDCPClient::Complete(detail::NDCPReqData& record, int code) {
     outcome.Message = std::string(NDCPMessage(code));
     outcome.Sequence = record.Sequence;
     outcome.Command = record.Command;
-    outcome.MacAddress = MacBytesToText(record.MacAddress);
+    outcome.MacAddress = record.MacText;
     outcome.Password = record.Password;
     const OvNDCPVarList vars(record.VarList);
     const OvNDCPCallback callback = record.Callback;

@@ -17,14 +17,16 @@
 #include "OvNDCPVarList.h"
 
 class QTimer;
-class QUdpSocket;
 
 namespace detail {
+
+class NDCPSocket;
 
 // One request sent and not yet finished.
 struct NDCPReqData {
     std::uint8_t Sequence = 0;
     MacBytes MacAddress{};
+    std::string MacText;  // MacAddress as the completion record carries it, worked out once
     std::string Password;
     std::uint8_t Command = 0;
     OvNDCPVarList VarList;  // answers are decoded into this copy
@@ -46,6 +48,7 @@ public:
     static constexpr int kSweepIntervalMs = 20;
     static constexpr int kDestructionWaitMs = 6000;
     static constexpr int kRequestedReceiveBuffer = 4 * 1024 * 1024;
+    static constexpr int kReadBudgetMs = 5;
 
     // Opens the socket; raises kSocketNotReady when it cannot be set up.
     explicit OvNDCPClient(QObject* owner);
@@ -74,14 +77,17 @@ public:
 
 private:
     void OpenSocket();
+    // Handles the datagrams waiting on the socket, one full handling each, for at most
+    // kReadBudgetMs; the rest waits for the next readiness notification, so that timers and
+    // repaints keep their turn during a burst of answers.
     void ReadPendingDatagrams();
     detail::NDCPReqData* FindPending(std::uint8_t sequence);
     void Complete(detail::NDCPReqData& record, int code);
 
     std::uint8_t sequence_ = 0;
     std::list<std::unique_ptr<detail::NDCPReqData>> pending_;
-    QTimer* sweepTimer_ = nullptr;   // child of this object
-    QUdpSocket* socket_ = nullptr;   // child of this object; null without a socket
+    QTimer* sweepTimer_ = nullptr;                // child of this object
+    std::unique_ptr<detail::NDCPSocket> socket_;  // null without a socket
     LocaleSettings locale_;
 };
 
