@@ -49,18 +49,18 @@ void CheckCode(const OvException& e, std::initializer_list<int> allowed, std::st
 }
 
 void CheckSpecifier(std::string_view format, const QString& text) {
-    EditSpecifier spec;
+    EditSpecifier specifier;
     try {
-        spec = ParseEditSpecifier(format);
+        specifier = ParseEditSpecifier(format);
     } catch (const OvException& e) {
         CheckCode(e, {-kBadFormatSpecifier, 0}, "specifier refusal code");
         return;
     }
-    if (kConversions.find(spec.Conversion) == std::string_view::npos) FuzzFailure("conversion letter");
-    const QString filtered = FilterEditText(spec, text);
+    if (kConversions.find(specifier.Conversion) == std::string_view::npos) FuzzFailure("conversion letter");
+    const QString filtered = FilterEditText(specifier, text);
     if (!IsSubsequence(filtered, text)) FuzzFailure("filtering only removes characters");
-    if (FilterEditText(spec, filtered) != filtered) FuzzFailure("a filtered text passes the filter");
-    if (const auto rejection = RejectionOf(spec, filtered); rejection && rejection->empty()) {
+    if (FilterEditText(specifier, filtered) != filtered) FuzzFailure("a filtered text passes the filter");
+    if (const auto rejection = RejectionOf(specifier, filtered); rejection && rejection->empty()) {
         FuzzFailure("a rejection has a message");
     }
 }

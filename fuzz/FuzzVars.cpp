@@ -62,11 +62,6 @@ void AppendVars(OvNDCPVarList& list, const std::vector<FuzzVar>& vars) {
     for (std::size_t i = 0; i < vars.size(); ++i) list.Var(first + static_cast<int>(i)).Value = vars[i].value;
 }
 
-bool IsRoundedPastLargestDouble(std::string_view text) {
-    if (!text.empty() && text.front() == '-') text.remove_prefix(1);
-    return text == "1.79769313486232E308" || text == "1,79769313486232E308";
-}
-
 std::vector<std::string> ValuesOf(const OvNDCPVarList& list) {
     std::vector<std::string> values;
     for (int i = 0; i < list.Count(); ++i) {

@@ -38,11 +38,5 @@ struct FuzzVar {
 // Builds a list through the definition tables, as the program does.
 void AppendVars(OvNDCPVarList& list, const std::vector<FuzzVar>& vars);
 
-// Whether the text is the general floating-point form of the doubles closest to the largest one:
-// at 15 digits it rounds past the largest double, and the text parser refuses it as too large, so
-// such a value read from a device cannot be sent back. A known open fault of the codec; the targets
-// let exactly these texts pass until it is mended, so that they keep finding others.
-[[nodiscard]] bool IsRoundedPastLargestDouble(std::string_view text);
-
 // Every value text of a list, parts included, in order.
 [[nodiscard]] std::vector<std::string> ValuesOf(const OvNDCPVarList& list);

@@ -94,7 +94,6 @@ void CheckElementRoundTrip(std::span<const std::uint8_t> element, std::uint8_t t
     try {
         written = EncodeElement(element[0], type, text, again);
     } catch (const OvException& e) {
-        if (type == kDouble && IsRoundedPastLargestDouble(text)) return;
         FuzzFailure("a decoded text encodes", std::string(e.what()) + " for " + text);
     }
     if (written < 0) FuzzFailure("a decoded text encodes", text);

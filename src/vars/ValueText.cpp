@@ -222,6 +222,15 @@ struct ClockTime {
 
 // ---- Floating-point text ----
 
+// The general form writes the largest doubles with 15 digits, rounded up past the largest double
+// ("1.79769313486232E308"); such a text reads back as the largest double, so that a value read
+// from a device can be sent back.
+[[nodiscard]] bool IsLargestDoubleRounded(const std::string& normal) noexcept {
+    long double wide = 0.0L;
+    const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), wide);
+    return error == std::errc() && end == normal.data() + normal.size() && wide <= 1.79769313486232E308L;
+}
+
 // Decides, for a text from_chars found out of range, whether it was too small (not too large):
 // the decimal position of its first significant digit, the exponent read with saturation.
 [[nodiscard]] bool IsUnderflow(std::string_view mantissa, std::string_view exponent) noexcept {
@@ -337,8 +346,13 @@ double ParseFloatText(std::string_view text, const LocaleSettings& locale) {
     if (error == std::errc::result_out_of_range) {
         const std::string_view all(normal);
         const std::string_view exponent = mantissaLength < all.size() ? all.substr(mantissaLength + 1) : "";
-        if (!IsUnderflow(all.substr(0, mantissaLength), exponent)) RaiseNotFloat(text);
-        value = 0.0;
+        if (IsUnderflow(all.substr(0, mantissaLength), exponent)) {
+            value = 0.0;
+        } else if (IsLargestDoubleRounded(normal)) {
+            value = std::numeric_limits<double>::max();
+        } else {
+            RaiseNotFloat(text);
+        }
     } else if (error != std::errc() || end != normal.data() + normal.size()) {
         RaiseNotFloat(text);
     }

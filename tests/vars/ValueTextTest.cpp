@@ -113,6 +113,13 @@ TEST(ValueTextTest, GeneralFloatReadsBackToFifteenDigits) {
         const double value = mantissa(random) * std::pow(10.0, exponent(random));
         EXPECT_NEAR(ParseFloatText(FormatGeneralFloat(value)), value, std::fabs(value) * 1e-14);
     }
+    // The largest doubles round up past the largest double at 15 digits; they still read back.
+    const double largest = std::numeric_limits<double>::max();
+    EXPECT_EQ(FormatGeneralFloat(largest), "1.79769313486232E308");
+    EXPECT_EQ(ParseFloatText(FormatGeneralFloat(largest)), largest);
+    EXPECT_EQ(ParseFloatText(FormatGeneralFloat(-largest)), -largest);
+    ExpectConversionError([] { return ParseFloatText("1.79769313486233E308"); },
+                          "'1.79769313486233E308' is not a valid floating point value");
 }
 
 TEST(ValueTextTest, DateTimeNumbers) {
