@@ -1,7 +1,9 @@
 #include "OvEditConstraint.h"
 
 #include <QFrame>
+#include <QWidget>
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "Messages.h"
@@ -35,6 +37,12 @@ bool IsPlaceholder(const QString& text) {
     return text ==
                QLatin1String(OvEditConstraint::kNotDoneText.data(), OvEditConstraint::kNotDoneText.size()) ||
            text == QLatin1String(OvEditConstraint::kNullText.data(), OvEditConstraint::kNullText.size());
+}
+
+// Where the next control of a panel row goes after one at x of the given width. Rows stop growing
+// at the widest a widget can be, so that a format of many wide edits never overflows a position.
+int NextPosition(int x, int width) {
+    return static_cast<int>(std::min<std::int64_t>(std::int64_t{x} + width + 1, QWIDGETSIZE_MAX));
 }
 
 // Creates an automatically sized label at x in the panel and returns its width.
@@ -157,7 +165,7 @@ void OvEditConstraint::BuildPanelEdits(QWidget& panel, std::string_view format, 
             } else {
                 label += c;
             }
-            if ((entered || at + 1 >= size) && !label.empty()) x += AddLabel(panel, label, x) + 1;
+            if ((entered || at + 1 >= size) && !label.empty()) x = NextPosition(x, AddLabel(panel, label, x));
             ++at;
             continue;
         }
@@ -208,7 +216,7 @@ void OvEditConstraint::BuildPanelEdits(QWidget& panel, std::string_view format, 
         if ((ended || last) && !specifier.empty()) {
             OvEdit* const edit = AddEdit(panel, x, previous);
             ConstrainEdit(specifier, *edit);  // on error the edit stays, unconstrained
-            x += edit->width() + 1;
+            x = NextPosition(x, edit->width());
             if (edits != nullptr) edits->push_back(edit);
             previous = edit;
             specifier.clear();

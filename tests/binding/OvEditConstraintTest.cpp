@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QTest>
 #include <memory>
+#include <string>
 
 #include "OvException.h"
 #include "OvLabel.h"
@@ -202,6 +203,23 @@ TEST_F(EditConstraintTest, PanelLiteralsAndDefaults) {
     ASSERT_EQ(edits.size(), 1u);
     EXPECT_EQ(edits[0]->x(), labels[0]->width() + 1);
     EXPECT_EQ(engine->FindEntry(edits[0])->MaxValue, 4294967295.0);
+}
+
+TEST_F(EditConstraintTest, RowOfWidestEditsStopsAtTheWidestPosition) {
+    // 200 edits of nearly the widest width reach past what an int position holds.
+    std::string format;
+    for (int i = 0; i < 200; ++i) format += "%u{w16777214}-";
+    std::vector<OvEdit*> edits;
+    engine->BuildPanelEdits(*panel, format, &edits);
+    ASSERT_EQ(edits.size(), 200u);
+    EXPECT_EQ(edits[0]->x(), 0);
+    int previous = -1;
+    for (const OvEdit* const edit : edits) {
+        EXPECT_GE(edit->x(), previous);
+        EXPECT_LE(edit->x(), QWIDGETSIZE_MAX);
+        previous = edit->x();
+    }
+    EXPECT_EQ(edits.back()->x(), QWIDGETSIZE_MAX);
 }
 
 TEST_F(EditConstraintTest, BadSpecifierInPanelStopsTheRowAndLeavesTheEditUnconstrained) {
