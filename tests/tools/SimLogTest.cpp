@@ -49,8 +49,17 @@ TEST(SimLogTest, AnswerChangeAndSummaryLines) {
               start + "failed error=No buffer");
     EXPECT_EQ(ChangeLine(kTime, mac, {0, {10, 0, 0, 5}, {255, 0, 0, 0}}),
               "t=1700000000.000042 ev=change dev=001122334401 ip=10.0.0.5 mask=255.0.0.0");
-    EXPECT_EQ(SummaryLine(WallTime{}, {5, 1, 30000, 14, 2, 3}),
-              "t=0.000000 ev=summary requests=5 dropped=1 answers=30000 malformed=14 failed=2 unsent=3");
+    EXPECT_EQ(SummaryLine(WallTime{}, {5, 1, 30000, 14, 2, 3, 9}),
+              "t=0.000000 ev=summary requests=5 dropped=1 answers=30000 malformed=14 failed=2 unsent=3 "
+              "flood=9");
+}
+
+TEST(SimLogTest, FloodLines) {
+    EXPECT_EQ(FloodStartLine(kTime, kPeer, 0.5, 2000),
+              "t=1700000000.000042 ev=flood-start to=127.0.0.1:40000 seconds=0.5 rate=2000");
+    EXPECT_NE(FloodStartLine(kTime, kPeer, 0.00001, 1).find(" seconds=0.00001 "), std::string::npos)
+        << "no exponent";
+    EXPECT_EQ(FloodEndLine(kTime, 1000, 2), "t=1700000000.000042 ev=flood-end sent=1000 failed=2");
 }
 
 }  // namespace

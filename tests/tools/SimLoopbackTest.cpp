@@ -15,14 +15,17 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "SimLog.h"
+#include "SimMalformed.h"
 #include "SimProgram.h"
 #include "SimTestSupport.h"
 
@@ -122,8 +125,11 @@ public:
     explicit Client(std::uint16_t port) : port_(port), fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
         const sockaddr_in local = Loopback(0);
         bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+        // Beyond the system's limit where the process may, so that a flood is received whole.
         const int bytes = 8 << 20;
-        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+        if (setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+            setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+        }
     }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
@@ -266,9 +272,77 @@ TEST(SimLoopbackTest, BurstOfManyDevicesThenSigint) {
 TEST(SimLoopbackTest, ExitAfterStopsByItselfAndCountsOnStdout) {
     Simulator sim({"--exit-after", "0.2", "--count-answers"}, "exit");
     EXPECT_TRUE(sim.ExitsCleanly(5000ms));
-    EXPECT_NE(sim.Out().find(" ev=summary requests=0 dropped=0 answers=0 malformed=0 failed=0 unsent=0\n"),
-              std::string::npos)
+    EXPECT_NE(
+        sim.Out().find(" ev=summary requests=0 dropped=0 answers=0 malformed=0 failed=0 unsent=0 flood=0\n"),
+        std::string::npos)
         << sim.Out();
+}
+
+// What a datagram answering a Discover of this sequence is, told from its size and bytes: "answer",
+// or the malformed kind as --help describes it.
+std::string KindOf(const Bytes& d, std::uint8_t sequence) {
+    static const std::map<std::size_t, std::string> kBySize = {
+        {35, "short"}, {47, "past-end"}, {87, "dollar"}, {2082, "parens"}, {8912, "huge"}, {9000, "long"}};
+    if (const auto found = kBySize.find(d.size()); found != kBySize.end()) return found->second;
+    if (d.size() == 85) return d[38] == 0 ? "elem-zero" : "elem-short";
+    if (d.size() == 84) return d[38] == 3 + 10 ? "quotes" : "width";  // module name "\"KVX-770B\""
+    if (d.size() != 82) return "size " + std::to_string(d.size());
+    if (d[3] != 0x38) return "signature";
+    if (d[6] * 256 + d[7] != 82) return "length";
+    if (d[5] != sequence) return "sequence";
+    if (d[33] > 2) return "mac";
+    return "answer";
+}
+
+TEST(SimLoopbackTest, FloodsTheSenderForItsTimeAndStillAnswers) {
+    Simulator sim({"--devices", "2", "--flood", "0.5", "--flood-rate", "2000", "--exit-after", "60"},
+                  "flood");
+    const auto port = sim.Port();
+    ASSERT_TRUE(port.has_value()) << sim.Log();
+    const Client client(*port);
+    constexpr std::uint8_t kSequence = 0x2A;
+    client.Send(Request(1, kSequence, simtest::kBroadcast, {}, "kestu"));
+    const std::vector<Bytes> received = client.Receive(100000, 1000ms);
+    EXPECT_TRUE(client.Receive(1, 300ms).empty()) << "nothing after the flood's half second";
+
+    ASSERT_GE(received.size(), 2u);
+    EXPECT_EQ(Summary(received[0]), "1 42 0 001122334401 " + Values(1, "C0A80065")) << "answers go first";
+    EXPECT_EQ(Summary(received[1]), "1 42 0 001122334402 " + Values(2, "C0A80066"));
+    std::set<std::string> kindsOfDevices;
+    std::size_t flood = 0;
+    for (std::size_t i = 2; i < received.size(); ++i) {
+        const Bytes& d = received[i];
+        const std::string kind = KindOf(d, kSequence);
+        ASSERT_NE(kind, "answer") << i;
+        ++flood;
+        EXPECT_EQ(d[4], 1) << kind;
+        EXPECT_EQ(d[5], kind == "sequence" ? kSequence ^ 0x80 : kSequence) << kind;
+        kindsOfDevices.insert(kind + "@" + std::to_string(kind == "mac" ? d[33] ^ 0xFF : d[33]));
+    }
+    EXPECT_GE(flood, 500u);
+    EXPECT_LE(flood, 1500u);
+    std::set<std::string> everyKindOfBoth;
+    for (const ndcpsim::MalformedKind kind : ndcpsim::AllMalformedKinds()) {
+        for (const char* device : {"@1", "@2"})
+            everyKindOfBoth.insert(std::string(ndcpsim::MalformedKindName(kind)) + device);
+    }
+    EXPECT_EQ(kindsOfDevices, everyKindOfBoth);
+
+    sim.Signal(SIGTERM);
+    ASSERT_TRUE(sim.ExitsCleanly(5000ms));
+    const std::string log = sim.Log();
+    EXPECT_TRUE(
+        std::regex_search(log, std::regex(R"(ev=flood-start to=127\.0\.0\.1:\d+ seconds=0\.5 rate=2000\n)")))
+        << log;
+    std::smatch end;
+    ASSERT_TRUE(std::regex_search(log, end, std::regex(R"(ev=flood-end sent=(\d+) failed=0\n)"))) << log;
+    const std::string sent = end[1];
+    EXPECT_EQ(sent, std::to_string(flood));
+    EXPECT_NE(log.find(" ev=summary requests=1 dropped=0 answers=2 malformed=" + sent +
+                       " failed=0 unsent=0 flood=" + sent + "\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 7) << "no line per flood datagram:\n" << log;
 }
 
 // RunSimulator in this process: the exit status and what it writes to the stream chosen.

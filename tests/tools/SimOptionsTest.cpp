@@ -38,6 +38,14 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(o.model + " " + o.otherModel + " " + o.password, "KVX-770B KVX-550A admin");
                      EXPECT_EQ(Ipv4ToText(o.bind) + ":" + std::to_string(o.port), "0.0.0.0:64512");
                      EXPECT_TRUE(o.logPath.empty() && o.malformed.empty());
+                     EXPECT_FALSE(o.floodSeconds.has_value());
+                     EXPECT_EQ(o.floodRate, 5000u);
+                 }},
+        GoodCase{"flood_with_fractions_at_the_highest_rate",
+                 {"--flood", "0.25", "--flood-rate=1000000"},
+                 [](const SimOptions& o) {
+                     EXPECT_DOUBLE_EQ(*o.floodSeconds, 0.25);
+                     EXPECT_EQ(o.floodRate, 1000000u);
                  }},
         GoodCase{"value_as_next_argument_or_after_equals",
                  {"--devices", "10000", "--port=0", "--model=a=b", "--password="},
@@ -134,6 +142,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"exit_after_exponent",
                 {"--exit-after", "1e3"},
                 "Option --exit-after expects a number of seconds from 0 to 86400, not \"1e3\"."},
+        BadCase{"flood_zero",
+                {"--flood", "0"},
+                "Option --flood expects a number of seconds above 0 and at most 86400, not \"0\"."},
+        BadCase{"flood_negative",
+                {"--flood", "-1"},
+                "Option --flood expects a number of seconds above 0 and at most 86400, not \"-1\"."},
+        BadCase{"flood_not_a_number",
+                {"--flood", "soon"},
+                "Option --flood expects a number of seconds above 0 and at most 86400, not \"soon\"."},
+        BadCase{"flood_rate_zero",
+                {"--flood-rate", "0"},
+                "Option --flood-rate expects a whole number from 1 to 1000000, not \"0\"."},
+        BadCase{"flood_rate_too_high",
+                {"--flood-rate", "1000001"},
+                "Option --flood-rate expects a whole number from 1 to 1000000, not \"1000001\"."},
         BadCase{"bind_hostname",
                 {"--bind", "localhost"},
                 "Option --bind expects an IPv4 address, not \"localhost\"."},
@@ -200,7 +223,7 @@ TEST(HelpTextTest, DocumentsEveryOptionAndKind) {
           "--password ",     "--twice ",  "--shuffle ",      "--delay ",       "--jitter ",
           "--burst-gap-us ", "--status ", "--malformed[",    "--seed ",        "--bind ",
           "--port ",         "--sndbuf ", "--log ",          "--quiet ",       "--count-answers ",
-          "--exit-after ",   "--help "}) {
+          "--exit-after ",   "--help ",   "--flood ",        "--flood-rate "}) {
         EXPECT_NE(help.find("\n  " + std::string(option)), std::string::npos) << option;
     }
     for (const MalformedKind kind : AllMalformedKinds()) {

@@ -1,7 +1,9 @@
 #include "SimLog.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "OvException.h"
@@ -21,6 +23,14 @@ constexpr std::size_t kLogBufferSize = 1 << 20;
 
 [[nodiscard]] std::string Field(std::string_view key, std::uint64_t value) {
     return Field(key, std::to_string(value));
+}
+
+// The shortest decimal text that reads back as the value, without an exponent.
+[[nodiscard]] std::string DecimalText(double value) {
+    std::array<char, 64> text{};
+    const auto [end, error] =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    return error == std::errc() ? std::string(text.data(), end) : std::string("?");
 }
 
 [[nodiscard]] std::string HexByte(std::uint8_t byte) {
@@ -103,11 +113,20 @@ std::string ChangeLine(WallTime time, const MacAddress& deviceMac, const DeviceC
            Field("mask", Ipv4ToText(change.netmask));
 }
 
+std::string FloodStartLine(WallTime time, const Endpoint& to, double seconds, std::uint32_t rate) {
+    return Start(time, "flood-start") + Field("to", EndpointToText(to)) +
+           Field("seconds", DecimalText(seconds)) + Field("rate", rate);
+}
+
+std::string FloodEndLine(WallTime time, std::uint64_t sent, std::uint64_t failed) {
+    return Start(time, "flood-end") + Field("sent", sent) + Field("failed", failed);
+}
+
 std::string SummaryLine(WallTime time, const Counters& counters) {
     return Start(time, "summary") + Field("requests", counters.requests) +
            Field("dropped", counters.dropped) + Field("answers", counters.answers) +
            Field("malformed", counters.malformed) + Field("failed", counters.failed) +
-           Field("unsent", counters.unsent);
+           Field("unsent", counters.unsent) + Field("flood", counters.flood);
 }
 
 void LogSink::Closer::operator()(std::FILE* file) const noexcept { std::fclose(file); }

@@ -29,6 +29,7 @@ struct Counters {
     std::uint64_t malformed = 0;  // malformed datagrams sent
     std::uint64_t failed = 0;     // datagrams the socket refused
     std::uint64_t unsent = 0;     // datagrams still waiting for their time at the stop
+    std::uint64_t flood = 0;      // flood datagrams sent (also counted as malformed)
 };
 
 // Two upper-case digits per byte, at most maxBytes bytes, then ".." if there were more.
@@ -50,6 +51,9 @@ struct Counters {
                                      const Outgoing& outgoing, const MacAddress& deviceMac,
                                      std::string_view failure);
 [[nodiscard]] std::string ChangeLine(WallTime time, const MacAddress& deviceMac, const DeviceChange& change);
+[[nodiscard]] std::string FloodStartLine(WallTime time, const Endpoint& to, double seconds,
+                                         std::uint32_t rate);
+[[nodiscard]] std::string FloodEndLine(WallTime time, std::uint64_t sent, std::uint64_t failed);
 [[nodiscard]] std::string SummaryLine(WallTime time, const Counters& counters);
 
 // The log file, or standard error. Lines are buffered until Flush.

@@ -10,7 +10,8 @@
 namespace ndcpsim {
 namespace {
 
-constexpr double kMaxExitAfter = 86400.0;
+constexpr double kMaxSeconds = 86400.0;
+constexpr std::uint32_t kMaxFloodRate = 1000000;
 
 [[noreturn]] void Fail(const std::string& message) { throw OvException(message); }
 
@@ -28,14 +29,16 @@ template <typename T>
     return static_cast<T>(value);
 }
 
-[[nodiscard]] double Seconds(std::string_view option, std::string_view text) {
+// A number of seconds up to a day; 0 only where zeroAllowed.
+[[nodiscard]] double Seconds(std::string_view option, std::string_view text, bool zeroAllowed) {
     double value = 0;
     const auto [end, error] =
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !(value >= 0) ||
-        value > kMaxExitAfter) {
-        Fail("Option " + std::string(option) + " expects a number of seconds from 0 to 86400, not " +
-             Quoted(text) + ".");
+    const bool low = zeroAllowed ? value >= 0 : value > 0;  // false for NaN as well
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !low ||
+        value > kMaxSeconds) {
+        Fail("Option " + std::string(option) + " expects a number of seconds " +
+             (zeroAllowed ? "from 0 to 86400" : "above 0 and at most 86400") + ", not " + Quoted(text) + ".");
     }
     return value;
 }
@@ -153,6 +156,12 @@ constexpr OptionRule kOptions[] = {
      }},
     {"--malformed", ValueUse::kOptionalAttached,
      [](SimOptions& o, std::string_view, std::string_view v) { o.malformed = ParseMalformed(v); }},
+    {"--flood", ValueUse::kRequired,
+     [](SimOptions& o, std::string_view n, std::string_view v) { o.floodSeconds = Seconds(n, v, false); }},
+    {"--flood-rate", ValueUse::kRequired,
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+         o.floodRate = WholeNumber(n, v, 1u, kMaxFloodRate);
+     }},
     {"--bind", ValueUse::kRequired,
      [](SimOptions& o, std::string_view n, std::string_view v) {
          const auto address = ParseIpv4Text(v);
@@ -172,7 +181,7 @@ constexpr OptionRule kOptions[] = {
     {"--count-answers", ValueUse::kNone,
      [](SimOptions& o, std::string_view, std::string_view) { o.countAnswers = true; }},
     {"--exit-after", ValueUse::kRequired,
-     [](SimOptions& o, std::string_view n, std::string_view v) { o.exitAfterSeconds = Seconds(n, v); }},
+     [](SimOptions& o, std::string_view n, std::string_view v) { o.exitAfterSeconds = Seconds(n, v, true); }},
     {"--seed", ValueUse::kRequired,
      [](SimOptions& o, std::string_view n, std::string_view v) {
          o.seed = WholeNumber(n, v, 0u, std::numeric_limits<std::uint32_t>::max());
@@ -315,6 +324,13 @@ Misbehaviour
                            quotes      module name in double quotes
                            dollar      module name "$0.0=" followed by the model
                            parens      module name inside 1000 levels of parentheses
+  --flood SECONDS        from the first request read on, send malformed datagrams of the
+                         --malformed kinds (all when not given) for SECONDS (fractions allowed),
+                         unasked and evenly paced, to the sender of the latest request read,
+                         with its command and sequence; each device sends every kind in turn.
+                         Answers go out as usual and ahead of flood datagrams due with them
+  --flood-rate N         flood datagrams per second (1 to 1000000, default 5000); when the
+                         program falls more than 1024 behind, the older ones are left out
   --seed N               seed of --jitter and --shuffle (default 1)
 
 Socket and run
@@ -335,7 +351,11 @@ Log: one line per event, fields as key=value separated by blanks:
   t=... ev=answer to=A:P dev=MAC cmd= seq= status= auth= kind=answer|twice|MALFORMED size=N
         result=sent|failed [error=TEXT]
   t=... ev=change dev=MAC ip=A mask=M
-  t=... ev=summary requests=R dropped=D answers=A malformed=M failed=F unsent=U
+  t=... ev=flood-start to=A:P seconds=S rate=N
+  t=... ev=flood-end sent=N failed=F
+  t=... ev=summary requests=R dropped=D answers=A malformed=M failed=F unsent=U flood=N
+Flood datagrams get no answer lines; the sent ones count in malformed= and flood=, refused ones
+in failed=.
 Element values longer than 64 bytes are logged as their first 64 bytes followed by "..".
 Exit status: 0 after a clean stop, 1 when the socket cannot be set up, 2 for bad options.
 )";

@@ -44,6 +44,9 @@ struct SimOptions {
     std::uint32_t burstGapUs = 0;
     std::optional<std::uint8_t> status;
     std::vector<MalformedKind> malformed;
+    // Seconds of unsolicited malformed datagrams from the first request read on, at floodRate a second.
+    std::optional<double> floodSeconds;
+    std::uint32_t floodRate = 5000;
     Ipv4Address bind{};
     std::uint16_t port = kDefaultPort;
     std::string logPath;  // empty: standard error

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -86,6 +87,17 @@ int SetBufferSize(int fd, int forceOption, int option, int bytes) {
     return kind != "answer" && kind != "twice";
 }
 
+// The flood --flood asks for, of the --malformed kinds or else all of them.
+[[nodiscard]] std::optional<SimFlood> MakeFlood(const SimOptions& options, std::size_t devices) {
+    if (!options.floodSeconds) return std::nullopt;
+    const std::span<const MalformedKind> all = AllMalformedKinds();
+    std::vector<MalformedKind> kinds =
+        options.malformed.empty() ? std::vector(all.begin(), all.end()) : options.malformed;
+    const auto duration =
+        std::chrono::ceil<std::chrono::microseconds>(std::chrono::duration<double>(*options.floodSeconds));
+    return SimFlood(FloodSettings{duration, options.floodRate, std::move(kinds), devices});
+}
+
 }  // namespace
 
 UniqueFd::UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
@@ -128,6 +140,7 @@ SimServer::SimServer(const SimOptions& options, std::vector<SimDevice> devices, 
       log_(log),
       responder_(std::move(devices), ResponderSettings{options.status, options.twice, options.shuffle,
                                                        options.malformed, options.seed}),
+      flood_(MakeFlood(options, responder_.Devices().size())),
       socket_(OpenSocket({options.bind, options.port}, options.sendBufferBytes)),
       random_(options.seed + 1),
       receiveBuffer_(kReceiveBufferSize) {}
@@ -142,6 +155,7 @@ Counters SimServer::Run() {
                              socket_.sendBuffer));
     for (;;) {
         const SendState state = SendDue();
+        FinishFlood(false);
         log_.Flush();
         const Clock::time_point now = Clock::now();
         if (stopAt_ && now >= *stopAt_) break;
@@ -161,6 +175,7 @@ Counters SimServer::Run() {
         if ((fds[1].revents & POLLIN) != 0) break;
         if ((fds[0].revents & POLLIN) != 0) ReceiveSome();
     }
+    FinishFlood(true);
     counters_.unsent = queue_.size();
     log_.Write(SummaryLine(std::chrono::system_clock::now(), counters_));
     log_.Flush();
@@ -175,6 +190,8 @@ std::optional<SimServer::Clock::time_point> SimServer::NextWake(SendState state,
     };
     if (state == SendState::kRetrySoon) earliest(now + kRetryDelay);
     if (state == SendState::kIdle && !queue_.empty()) earliest(queue_.top().due);
+    // While the socket is full only the flood's end counts: its due datagrams wait like the queue.
+    if (flood_ && flood_->Running()) earliest(state == SendState::kIdle ? flood_->NextDue() : flood_->End());
     return wake;
 }
 
@@ -206,6 +223,9 @@ void SimServer::HandleDatagram(std::span<const std::uint8_t> datagram, const End
         log_.Write(ChangeLine(now, responder_.Devices()[change.device].mac, change));
     }
     Schedule(parsed.request, from, std::move(reply.datagrams));
+    if (flood_ && flood_->Aim(from, parsed.request, Clock::now())) {
+        log_.Write(FloodStartLine(now, from, *options_.floodSeconds, options_.floodRate));
+    }
 }
 
 void SimServer::Schedule(const SimRequest& request, const Endpoint& to, std::vector<Outgoing> datagrams) {
@@ -222,47 +242,76 @@ void SimServer::Schedule(const SimRequest& request, const Endpoint& to, std::vec
 
 SimServer::SendState SimServer::SendDue() {
     std::vector<Scheduled> batch;
-    std::vector<sockaddr_in> addresses;
-    std::vector<iovec> buffers;
-    std::vector<mmsghdr> messages;
+    // Flood datagrams this call may add, so that receiving gets its turn however high the rate.
+    std::size_t floodLeft = kSendBatch;
     for (;;) {
         const Clock::time_point now = Clock::now();
         batch.clear();
-        while (!queue_.empty() && queue_.top().due <= now && batch.size() < kSendBatch) {
-            batch.push_back(queue_.top());
-            queue_.pop();
-        }
+        TakeDue(now, batch);
+        floodLeft -= AddFlood(now, std::min(floodLeft, kSendBatch - batch.size()), batch);
         if (batch.empty()) return SendState::kIdle;
-        addresses.resize(batch.size());
-        buffers.resize(batch.size());
-        messages.assign(batch.size(), mmsghdr{});
-        for (std::size_t i = 0; i < batch.size(); ++i) {
-            addresses[i] = ToSockaddr(batch[i].to);
-            buffers[i] = {batch[i].outgoing.datagram.data(), batch[i].outgoing.datagram.size()};
-            messages[i].msg_hdr.msg_name = &addresses[i];
-            messages[i].msg_hdr.msg_namelen = sizeof addresses[i];
-            messages[i].msg_hdr.msg_iov = &buffers[i];
-            messages[i].msg_hdr.msg_iovlen = 1;
-        }
-        const int sent =
-            sendmmsg(socket_.fd.Get(), messages.data(), static_cast<unsigned>(messages.size()), 0);
-        const int error = errno;
-        const std::size_t count = sent > 0 ? static_cast<std::size_t>(sent) : 0;
-        for (std::size_t i = 0; i < count; ++i) LogSent(batch[i], {});
-        std::size_t rest = count;
-        if (sent < 0) {
-            if (error != EAGAIN && error != EWOULDBLOCK && error != ENOBUFS && error != EINTR) {
-                LogSent(batch[0], std::strerror(error));
-                rest = 1;
-            }
-        }
-        for (std::size_t i = rest; i < batch.size(); ++i) queue_.push(std::move(batch[i]));
-        if (sent < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return SendState::kWaitWritable;
-        if (sent < 0 && error == ENOBUFS) return SendState::kRetrySoon;
+        if (const auto state = SendBatch(batch)) return *state;
     }
 }
 
+void SimServer::TakeDue(Clock::time_point now, std::vector<Scheduled>& batch) {
+    while (!queue_.empty() && queue_.top().due <= now && batch.size() < kSendBatch) {
+        batch.push_back(queue_.top());
+        queue_.pop();
+    }
+}
+
+// Puts up to room flood datagrams due by now behind the queued items, which thus go first; returns
+// how many.
+std::size_t SimServer::AddFlood(Clock::time_point now, std::size_t room, std::vector<Scheduled>& batch) {
+    if (!flood_) return 0;
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(flood_->Due(now), room));
+    for (std::size_t i = 0; i < count; ++i) {
+        batch.push_back(
+            {now, 0, flood_->Target(), flood_->Request(), flood_->Build(i, responder_.Devices()), true});
+    }
+    return count;
+}
+
+// Hands the batch to the socket. Returns the state to wait in when the socket took less than all,
+// none when the caller may go on.
+std::optional<SimServer::SendState> SimServer::SendBatch(std::vector<Scheduled>& batch) {
+    std::vector<sockaddr_in> addresses(batch.size());
+    std::vector<iovec> buffers(batch.size());
+    std::vector<mmsghdr> messages(batch.size(), mmsghdr{});
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        addresses[i] = ToSockaddr(batch[i].to);
+        buffers[i] = {batch[i].outgoing.datagram.data(), batch[i].outgoing.datagram.size()};
+        messages[i].msg_hdr.msg_name = &addresses[i];
+        messages[i].msg_hdr.msg_namelen = sizeof addresses[i];
+        messages[i].msg_hdr.msg_iov = &buffers[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    const int sent = sendmmsg(socket_.fd.Get(), messages.data(), static_cast<unsigned>(messages.size()), 0);
+    const int error = errno;
+    const std::size_t count = sent > 0 ? static_cast<std::size_t>(sent) : 0;
+    for (std::size_t i = 0; i < count; ++i) LogSent(batch[i], {});
+    std::size_t rest = count;
+    if (sent < 0) {
+        if (error != EAGAIN && error != EWOULDBLOCK && error != ENOBUFS && error != EINTR) {
+            LogSent(batch[0], std::strerror(error));
+            rest = 1;
+        }
+    }
+    // Queued items the socket did not take try again; the flood builds its own again when next due.
+    for (std::size_t i = rest; i < batch.size(); ++i) {
+        if (!batch[i].flood) queue_.push(std::move(batch[i]));
+    }
+    if (sent < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return SendState::kWaitWritable;
+    if (sent < 0 && error == ENOBUFS) return SendState::kRetrySoon;
+    return std::nullopt;
+}
+
 void SimServer::LogSent(const Scheduled& item, std::string_view failure) {
+    if (item.flood) {
+        CountFlood(failure.empty());
+        return;
+    }
     if (!failure.empty()) {
         ++counters_.failed;
     } else if (IsMalformedKind(item.outgoing.kind)) {
@@ -274,6 +323,23 @@ void SimServer::LogSent(const Scheduled& item, std::string_view failure) {
     const MacAddress& mac = responder_.Devices()[item.outgoing.device].mac;
     log_.Write(
         AnswerLine(std::chrono::system_clock::now(), item.to, item.request, item.outgoing, mac, failure));
+}
+
+// Flood datagrams are counted, not logged one by one: at thousands a second they would bury the log.
+void SimServer::CountFlood(bool sent) {
+    flood_->Handed(sent);
+    if (!sent) {
+        ++counters_.failed;
+        return;
+    }
+    ++counters_.malformed;
+    ++counters_.flood;
+}
+
+void SimServer::FinishFlood(bool stopping) {
+    if (flood_ && flood_->Finish(Clock::now(), stopping)) {
+        log_.Write(FloodEndLine(std::chrono::system_clock::now(), flood_->Sent(), flood_->Failed()));
+    }
 }
 
 }  // namespace ndcpsim

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "SimAddress.h"
+#include "SimFlood.h"
 #include "SimLog.h"
 #include "SimOptions.h"
 #include "SimResponder.h"
@@ -57,7 +58,7 @@ struct BoundSocket {
 };
 
 // The simulator's socket loop: receives requests, lets the responder answer them, and sends the
-// answers at their time from the bound port.
+// answers at their time from the bound port, together with the flood's datagrams when one runs.
 class SimServer {
 public:
     // Opens and binds the socket; raises OvException when that fails.
@@ -77,6 +78,7 @@ private:
         Endpoint to;
         SimRequest request;  // command and sequence only, for the log
         Outgoing outgoing;
+        bool flood = false;  // built by the flood: not queued, not logged
     };
     struct Later {
         bool operator()(const Scheduled& a, const Scheduled& b) const noexcept {
@@ -89,12 +91,18 @@ private:
     void HandleDatagram(std::span<const std::uint8_t> datagram, const Endpoint& from);
     void Schedule(const SimRequest& request, const Endpoint& to, std::vector<Outgoing> datagrams);
     SendState SendDue();
+    void TakeDue(Clock::time_point now, std::vector<Scheduled>& batch);
+    std::size_t AddFlood(Clock::time_point now, std::size_t room, std::vector<Scheduled>& batch);
+    std::optional<SendState> SendBatch(std::vector<Scheduled>& batch);
     void LogSent(const Scheduled& item, std::string_view failure);
+    void CountFlood(bool sent);
+    void FinishFlood(bool stopping);
     [[nodiscard]] std::optional<Clock::time_point> NextWake(SendState state, Clock::time_point now) const;
 
     const SimOptions& options_;
     LogSink& log_;
     SimResponder responder_;
+    std::optional<SimFlood> flood_;
     BoundSocket socket_;
     std::optional<Clock::time_point> stopAt_;
     std::priority_queue<Scheduled, std::vector<Scheduled>, Later> queue_;
