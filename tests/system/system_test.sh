@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# End-to-end test of orvalan-config: the real program on a virtual X display (Xvfb) in the
+# End-to-end tests of orvalan-config: the real program on a virtual X display (Xvfb) in the
 # workstation's network namespace, sending the real broadcast to 255.255.255.255:64512, and
-# ndcp-sim answering as three devices in the device network; setip_flow.py drives the program
-# with xdotool and checks the screens, the simulator's log and the captured datagrams.
+# ndcp-sim answering as the devices in the device network. A driver moves the pointer and types
+# with xdotool and checks the screens and the simulator's log. Two scenarios:
 #
-#   setip_flow_test.sh ORVALAN_CONFIG NDCP_SIM ARTEFACT_FOLDER
+#   setip    three devices; setip_flow.py: discovery, Set IP, Refresh, a wrong password, with
+#            every request checked byte for byte in the datagrams captured in the device network
+#   hostile  the devices answer while the simulator floods the program with malformed datagrams
+#            for 10 seconds; hostile_flow.py: the program stays responsive and lists exactly the
+#            devices of the model
+#
+#   system_test.sh SCENARIO ORVALAN_CONFIG NDCP_SIM ARTEFACT_FOLDER
 #
 # The screenshots, the simulator's log, the captured datagrams and the program's output are
 # kept in ARTEFACT_FOLDER. Needs root, network namespaces, Xvfb, xdotool, ImageMagick and
@@ -12,13 +18,14 @@
 # under CI (CI=true), where it must run and fails instead.
 set -euo pipefail
 
-if [ $# -ne 3 ]; then
-    echo "usage: $0 ORVALAN_CONFIG NDCP_SIM ARTEFACT_FOLDER" >&2
+if [ $# -ne 4 ] || ! [[ $1 =~ ^(setip|hostile)$ ]]; then
+    echo "usage: $0 setip|hostile ORVALAN_CONFIG NDCP_SIM ARTEFACT_FOLDER" >&2
     exit 2
 fi
-app=$1
-sim=$2
-artefacts=$3
+scenario=$1
+app=$2
+sim=$3
+artefacts=$4
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=scripts/lib/netns.sh
 source "$here/../../scripts/lib/netns.sh"
@@ -26,8 +33,13 @@ source "$here/../../scripts/lib/netns.sh"
 # Seconds the driver may take; below the test's CTest time-out so that a hung step still fails
 # with a message and a clean-up.
 DRIVER_SECONDS=${DRIVER_SECONDS:-120}
-# The devices' access password (the driver types it, and a wrong one).
+# The devices' access password in the Set IP flow (the driver types it, and a wrong one).
 ACCESS_PASSWORD=k3y-Pass-9
+# The hostile network: devices of the model and of another one, and the flood.
+HOSTILE_DEVICES=12
+HOSTILE_OTHER_MODELS=3
+FLOOD_SECONDS=10
+FLOOD_RATE=${FLOOD_RATE:-5000}
 # No compiled Python files in the source tree.
 export PYTHONDONTWRITEBYTECODE=1
 
@@ -76,15 +88,25 @@ check_prerequisites
 rm -rf "$artefacts"
 mkdir -p "$artefacts"
 netns_up
-start_capture
-netns_start_sim "$sim" "$artefacts/ndcp-sim.log" --devices 2 --other-models 1 --password "$ACCESS_PASSWORD"
 start_display
+case $scenario in
+    setip)
+        start_capture
+        netns_start_sim "$sim" "$artefacts/ndcp-sim.log" --devices 2 --other-models 1 --password "$ACCESS_PASSWORD"
+        driver=("$here/setip_flow.py" --capture "$artefacts/requests.jsonl" --client-address "$NETNS_WS_ADDR")
+        ;;
+    hostile)
+        netns_start_sim "$sim" "$artefacts/ndcp-sim.log" --devices "$HOSTILE_DEVICES" \
+            --other-models "$HOSTILE_OTHER_MODELS" --flood "$FLOOD_SECONDS" --flood-rate "$FLOOD_RATE"
+        driver=("$here/hostile_flow.py" --devices "$HOSTILE_DEVICES" --other-models "$HOSTILE_OTHER_MODELS"
+            --flood-seconds "$FLOOD_SECONDS" --flood-rate "$FLOOD_RATE")
+        ;;
+esac
 echo "devices in $NETNS_DEV, the program on display $DISPLAY_NAME in $NETNS_WS; artefacts in $artefacts"
 
 # In the background, so that Ctrl-C or a termination reaches the clean-up at once.
-netns_spawn "$NETNS_WS" timeout --kill-after=5 "$DRIVER_SECONDS" python3 "$here/setip_flow.py" \
-    --app "$app" --display "$DISPLAY_NAME" --sim-log "$artefacts/ndcp-sim.log" \
-    --capture "$artefacts/requests.jsonl" --client-address "$NETNS_WS_ADDR" --artefacts "$artefacts"
+netns_spawn "$NETNS_WS" timeout --kill-after=5 "$DRIVER_SECONDS" python3 "${driver[@]}" \
+    --app "$app" --display "$DISPLAY_NAME" --sim-log "$artefacts/ndcp-sim.log" --artefacts "$artefacts"
 status=0
 wait "$NETNS_LAST_PID" || status=$?
 if [ "$status" -eq 124 ]; then
