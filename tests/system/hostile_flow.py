@@ -15,9 +15,9 @@ import sys
 import time
 
 import ndcp_checks as nc
+import screen
 from ndcp_checks import require
 from ui_session import BUTTONS, DISCOVERY_SECONDS, MENU_TOP, AppSession, drive, log, wait_for
-import screen
 
 # How long a discovery may take to show its list, counted from the request, and how long the
 # program may take to show a click or a pointer movement, while it is flooded. A program that
@@ -41,6 +41,8 @@ def device_mac(number):
 
 
 class HostileSession(AppSession):
+    """Two discoveries under the flood, pointer probes between them, a calm Refresh, Exit."""
+
     def __init__(self, args):
         super().__init__(args)
         self.devices = int(args.devices)
