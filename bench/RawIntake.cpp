@@ -14,22 +14,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "BenchClock.h"
 #include "DiscoveryAnswer.h"
 #include "NDCPPacket.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double ThreadCpuMs() {
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
+using bench::Clock;
+using bench::MillisecondsBetween;
+using bench::ThreadCpuMs;
 
 class Socket {
 public:

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "BenchClock.h"
 #include "DiscoveryAnswer.h"
 #include "NetworkSetting.h"
 #include "OvException.h"
@@ -24,21 +25,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::MillisecondsBetween;
+using bench::ThreadCpuMs;
 
 constexpr int kWindowMs = 3000;    // the discovery time-out of 300 units of 10 ms
 constexpr double kRepaintMs = 16;  // about 60 frames a second
-
-double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-// This thread's CPU time in milliseconds: what a gap cost us, not the other processes.
-double ThreadCpuMs() {
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
 
 // Counts the paint events of a widget and remembers when the last one came.
 class PaintCounter : public QObject {
