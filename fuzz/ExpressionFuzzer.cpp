@@ -10,9 +10,12 @@
 #include "OvNDCPVarList.h"
 #include "VarTypes.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -88,6 +91,16 @@ struct Outcome {
     }
 }
 
+// Whether "now" occurs in any case: a comparison side that is that word reads the clock, to the
+// millisecond, so two evaluations of the text may differ.
+[[nodiscard]] bool MentionsNow(std::string_view text) {
+    constexpr std::string_view word = "now";
+    const auto sameLetter = [](char c, char lower) {
+        return std::tolower(static_cast<unsigned char>(c)) == static_cast<unsigned char>(lower);
+    };
+    return std::search(text.begin(), text.end(), word.begin(), word.end(), sameLetter) != text.end();
+}
+
 // Expansion with quoting off succeeds only where quoting on gives the same text.
 void CheckQuotingOff(const Fixture& fixture, const std::string& expression, const std::string& marker,
                      const std::string& quoted) {
@@ -130,9 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Outcome doubled = Evaluate("!!" + expanded);
     if (plain.raised != doubled.raised || plain.code != doubled.code ||
         (!plain.raised && plain.value != doubled.value)) {
-        if (expanded.find("NOW") == std::string::npos && expanded.find("now") == std::string::npos) {
-            FuzzFailure("double negation", expanded);
-        }
+        if (!MentionsNow(expanded)) FuzzFailure("double negation", expanded);
     }
     return 0;
 }

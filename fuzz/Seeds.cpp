@@ -294,6 +294,10 @@ struct ExpressionVar {
     seeds.push_back(Expression("$0.0=KVX-770B", {}, "a=b"));
     seeds.push_back(Expression("$1=On|$2=Beta|$3=Disk -A",
                                {{kInt32, 1, "On"}, {kDisplayStr, 2, "Beta"}, {kDisplayStr, 3, "Disk -A"}}));
+    // "now" in mixed case, read often enough that the clock moves between two evaluations.
+    std::string clock;
+    for (int i = 0; i < 200; ++i) clock += "NoW<nOW|";
+    seeds.push_back(Expression(clock + "1=2", typed));
     return seeds;
 }
 
