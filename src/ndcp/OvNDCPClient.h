@@ -47,7 +47,11 @@ class OvNDCPClient : public QObject {
 public:
     static constexpr int kSweepIntervalMs = 20;
     static constexpr int kDestructionWaitMs = 6000;
-    static constexpr int kRequestedReceiveBuffer = 4 * 1024 * 1024;
+    // Room for what arrives while the event loop is busy, such as while a synchronous discovery
+    // hands thousands of collected answers to the list: the kernel doubles the 16 MiB for its
+    // own accounting and charges a small datagram some 800 bytes, so about 40,000 fit. Only a
+    // privileged process gets more than the system's limit; the others keep what it grants.
+    static constexpr int kRequestedReceiveBuffer = 16 * 1024 * 1024;
     static constexpr int kReadBudgetMs = 5;
 
     // Opens the socket; raises kSocketNotReady when it cannot be set up.
