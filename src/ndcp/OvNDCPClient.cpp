@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 
+#include "EventWait.h"
 #include "Messages.h"
 #include "NDCPSocket.h"
 #include "NetworkSetting.h"
@@ -39,12 +38,7 @@ void OvNDCPClient::OpenSocket() {
 OvNDCPClient::~OvNDCPClient() {
     sweepTimer_->stop();
     // Answers may still complete their requests; time-outs are no longer swept.
-    QElapsedTimer waited;
-    waited.start();
-    while (!pending_.empty() && waited.elapsed() < kDestructionWaitMs && QCoreApplication::instance()) {
-        const int left = static_cast<int>(kDestructionWaitMs - waited.elapsed());
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, std::max(left, 1));
-    }
+    ProcessEventsWhile([this] { return !pending_.empty(); }, destructionWait_);
     pending_.clear();
     socket_.reset();
 }

@@ -76,6 +76,9 @@ public:
     // The receive buffer size the system granted, in bytes.
     [[nodiscard]] int ReceiveBufferSize() const;
 
+    // How long destruction waits for pending requests; kDestructionWaitMs unless a test shortens it.
+    void SetDestructionWait(std::chrono::milliseconds limit) noexcept { destructionWait_ = limit; }
+
     [[nodiscard]] const LocaleSettings& Locale() const noexcept { return locale_; }
     void SetLocale(const LocaleSettings& locale) { locale_ = locale; }
 
@@ -93,6 +96,7 @@ private:
     QTimer* sweepTimer_ = nullptr;                // child of this object
     std::unique_ptr<detail::NDCPSocket> socket_;  // null without a socket
     LocaleSettings locale_;
+    std::chrono::milliseconds destructionWait_{kDestructionWaitMs};
 };
 
 // Creates the one client with the given owner (which destroys it) and empties both texts of the
