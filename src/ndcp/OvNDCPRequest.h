@@ -39,7 +39,7 @@ public:
     void Set();
     [[nodiscard]] bool MatchesFilter() const;
 
-    // True while a synchronous command waits for its outcome.
+    // True while a synchronous command runs, from its send until its outcome is in.
     [[nodiscard]] bool Waiting() const noexcept { return waiting_; }
 
     std::int32_t Timeout = 100;
@@ -62,10 +62,15 @@ protected:
     [[nodiscard]] std::weak_ptr<const void> LifeToken() const { return alive_; }
 
 private:
+    class CommandScope;
+    // How the wait of a synchronous command ended.
+    enum class WaitEnd { Outcome, ClientGone, RequestGone };
+
     void RefuseWhileWaiting() const;
     std::uint8_t Send(std::uint8_t command, OvNDCPCallback callback);
-    // Processes events until Busy clears; returns false when the request was destroyed meanwhile.
-    [[nodiscard]] bool WaitWhileBusy();
+    // Processes events until Busy clears, the client goes away (LastResult then holds
+    // kSocketReadWriteError) or the request is deleted by a handler run inside the wait.
+    [[nodiscard]] WaitEnd WaitWhileBusy();
     void RunAnswered(std::uint8_t command);
 
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);

@@ -1,6 +1,7 @@
 #include "OvNDCPRequest.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -257,6 +258,64 @@ TEST_F(RequestTest, CommandStartedInsideTheWaitIsRefusedAndResultsStayIntact) {
     EXPECT_EQ(DeviceName(request), "a");
     ASSERT_TRUE(request.Discover(false));
     EXPECT_EQ(DeviceName(request), "b");
+}
+
+// A handler inside the wait deletes the request or destroys the client: the waiting command must
+// end with an error and touch nothing of what is gone (the sanitizer build checks the latter).
+TEST_F(RequestTest, DeletingTheRequestOrTheClientInsideTheWaitEndsTheCommandWithAnError) {
+    struct Case {
+        const char* name;
+        std::uint8_t command;
+        bool deleteRequest;  // otherwise the client is destroyed
+        int code;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"Discover, request deleted", kDiscoverCommand, true, kNotDone,
+         "The request was deleted while it waited for answers!"},
+        {"Get, request deleted", kGetCommand, true, kNotDone,
+         "The request was deleted while it waited for its answer!"},
+        {"Set, request deleted", kSetCommand, true, kNotDone,
+         "The request was deleted while it waited for its answer!"},
+        {"Discover, client destroyed", kDiscoverCommand, false, kSocketReadWriteError,
+         "Socket read/write error!"},
+        {"Get, client destroyed", kGetCommand, false, kSocketReadWriteError, "Socket read/write error!"},
+        {"Set, client destroyed", kSetCommand, false, kSocketReadWriteError, "Socket read/write error!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!ClientInstance()) {
+            owner = std::make_unique<QObject>();
+            StartClient(owner.get());
+        }
+        ClientInstance()->SetDestructionWait(std::chrono::milliseconds(50));
+        auto request = std::make_unique<OvNDCPRequest>();
+        request->Vars.AddDefinitions(kSetIpVarDefs);
+        request->Device = {"001122334455", ""};
+        request->Timeout = 200;
+        QTimer trigger;
+        trigger.setSingleShot(true);
+        QObject::connect(&trigger, &QTimer::timeout,
+                         [&] { c.deleteRequest ? request.reset() : owner.reset(); });
+        trigger.start(50);
+        const std::function<void()> commands[] = {[&] { request->Discover(true); }, [&] { request->Get(); },
+                                                  [&] { request->Set(); }};
+        const std::size_t which = c.command == kDiscoverCommand ? 0 : c.command == kGetCommand ? 1 : 2;
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            commands[which]();
+            ADD_FAILURE() << "no error raised";
+        } catch (const OvException& e) {
+            EXPECT_EQ(e.Code(), c.code);
+            EXPECT_STREQ(e.what(), c.text);
+        }
+        EXPECT_LT(timer.elapsed(), 1000);  // well before the request's own time-out of 2 s
+        EXPECT_EQ(request == nullptr, c.deleteRequest);
+        if (request) {
+            EXPECT_FALSE(request->Waiting());
+        }
+    }
 }
 
 TEST_F(RequestTest, FilterIsTestedAgainstTheCurrentVariables) {
