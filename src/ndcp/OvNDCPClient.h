@@ -58,9 +58,11 @@ public:
     explicit OvNDCPClient(QObject* owner);
     ~OvNDCPClient() override;
 
-    // Sends one request and returns the sequence number used. Raises kBadMacAddress,
-    // kBadCommandType, the value encoder's errors and kSocketReadWriteError; on any of them
-    // nothing is pending and the counter is unchanged.
+    // Sends one request and returns the sequence number used: the counter's value, or the next
+    // one that no pending request holds, so that every answer finds its own request. Raises
+    // kBadMacAddress, kBadCommandType, the value encoder's errors, kSocketReadWriteError, and
+    // kNotDone when all 256 numbers are pending; on any of them nothing is pending and the
+    // counter is unchanged.
     std::uint8_t SendRequest(std::string_view macText, std::string_view password, const OvNDCPVarList& vars,
                              std::uint8_t command, OvNDCPCallback callback, std::int32_t timeout);
 
@@ -88,6 +90,8 @@ private:
     // kReadBudgetMs; the rest waits for the next readiness notification, so that timers and
     // repaints keep their turn during a burst of answers.
     void ReadPendingDatagrams();
+    // The sequence number for the next send; raises kNotDone when every number is pending.
+    [[nodiscard]] std::uint8_t FreeSequence() const;
     detail::NDCPReqData* FindPending(std::uint8_t sequence);
     void Complete(detail::NDCPReqData& record, int code);
 

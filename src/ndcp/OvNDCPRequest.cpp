@@ -108,6 +108,7 @@ bool OvNDCPRequest::Discover(bool first) {
         {
             const CommandScope command(*this);
             Results.clear();
+            droppedAnswers_ = 0;
             Cursor = 0;
             Busy = 1;
             Send(kDiscoverCommand, BindCallback(&OvNDCPRequest::OnDiscoverAnswer));
@@ -149,7 +150,11 @@ std::uint8_t OvNDCPRequest::GetAsync(OvNDCPCallback callback) {
 
 void OvNDCPRequest::OnDiscoverAnswer(const OvNDCPError& outcome, const OvNDCPVarList& vars) {
     if (outcome.Code == kOk) {
-        Results.push_back(std::make_unique<OvNDCPVarList>(vars));
+        if (Results.size() < kMaxDiscoverAnswers) {
+            Results.push_back(std::make_unique<OvNDCPVarList>(vars));
+        } else {
+            ++droppedAnswers_;
+        }
         return;
     }
     LastResult = outcome;

@@ -39,6 +39,12 @@ public:
     void Set();
     [[nodiscard]] bool MatchesFilter() const;
 
+    // What one synchronous Discover keeps: far more devices than a network segment holds, yet
+    // bounded against a flood of answers or replays.
+    static constexpr std::size_t kMaxDiscoverAnswers = 65536;
+    // The answers of the last synchronous Discover dropped for want of room.
+    [[nodiscard]] std::size_t DroppedAnswers() const noexcept { return droppedAnswers_; }
+
     // True while a synchronous command runs, from its send until its outcome is in.
     [[nodiscard]] bool Waiting() const noexcept { return waiting_; }
 
@@ -75,4 +81,5 @@ private:
 
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     bool waiting_ = false;
+    std::size_t droppedAnswers_ = 0;
 };

@@ -108,6 +108,48 @@ TEST_F(ClientTest, SequenceStartsAtZeroAndWrapsAfter256Sends) {
     EXPECT_EQ(client->PendingCount(), 0u);
 }
 
+// An answer is matched to the pending request with its sequence number, so no two pending
+// requests may share one.
+TEST_F(ClientTest, SequenceNumbersStillPendingAreSkippedAndASendIsRefusedWhenAllAreTaken) {
+    constexpr const char* kSilentMac = "AABBCCDDEEFF";
+    responder->SetHandler([](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+        const MacBytes target = {request[28], request[29], request[30],
+                                 request[31], request[32], request[33]};
+        if (target == kDeviceMac) {
+            r.Reply(BuildAnswer(request[kOffsetSequence], 0, kDeviceMac, {{3, kIpAddress, "10.0.0.1"}}));
+        }
+    });
+    const auto sendAnswered = [&] {
+        const std::uint8_t seq =
+            client->SendRequest(kDeviceMacText, "", ipVars, kGetCommand, Recorder(), 500);
+        EXPECT_TRUE(ProcessEventsUntil(
+            [&] { return !outcomes.empty() && outcomes.back().error.Sequence == seq; }, 2000));
+        return seq;
+    };
+    EXPECT_EQ(client->SendRequest(kSilentMac, "", ipVars, kGetCommand, Recorder(), 100000), 0);
+    for (int expected = 1; expected <= 255; ++expected) ASSERT_EQ(sendAnswered(), expected);
+    EXPECT_EQ(sendAnswered(), 1);  // 0 is still pending
+    EXPECT_EQ(outcomes.back().error.Code, kOk);
+    EXPECT_EQ(client->PendingCount(), 1u);
+
+    const auto sendSilent = [&] {
+        return client->SendRequest(kSilentMac, "", ipVars, kGetCommand, Recorder(), 100000);
+    };
+    for (int expected = 2; expected <= 255; ++expected) ASSERT_EQ(sendSilent(), expected);
+    EXPECT_EQ(sendSilent(), 1);  // after the wrap, 0 is still pending and 1 is free again
+    ASSERT_EQ(client->PendingCount(), 256u);
+    const std::uint8_t counter = client->Sequence();
+    try {
+        sendSilent();
+        ADD_FAILURE() << "no error";
+    } catch (const OvException& e) {
+        EXPECT_EQ(e.Code(), kNotDone);
+        EXPECT_STREQ(e.what(), "All 256 sequence numbers are in use by pending requests!");
+    }
+    EXPECT_EQ(client->Sequence(), counter);
+    EXPECT_EQ(client->PendingCount(), 256u);
+}
+
 TEST_F(ClientTest, FailedSendsKeepCounterAndPendingTable) {
     client->SendRequest("FFFFFFFFFFFF", "", discoveryVars, 1, {}, 100);
     const struct {

@@ -318,6 +318,23 @@ TEST_F(RequestTest, DeletingTheRequestOrTheClientInsideTheWaitEndsTheCommandWith
     }
 }
 
+// Answers beyond what one Discover keeps, replays included, are counted and dropped.
+TEST_F(RequestTest, DiscoverKeepsABoundedNumberOfAnswersAndCountsTheRest) {
+    struct Probe : OvNDCPRequest {
+        using OvNDCPRequest::OnDiscoverAnswer;
+    } request;
+    request.Timeout = 1;
+    const OvNDCPError ok{};
+    const OvNDCPVarList answer;
+    for (std::size_t i = 0; i < OvNDCPRequest::kMaxDiscoverAnswers + 3; ++i) {
+        request.OnDiscoverAnswer(ok, answer);
+    }
+    EXPECT_EQ(request.Results.size(), OvNDCPRequest::kMaxDiscoverAnswers);
+    EXPECT_EQ(request.DroppedAnswers(), 3u);
+    EXPECT_FALSE(request.Discover(true));  // a new run starts empty
+    EXPECT_EQ(request.DroppedAnswers(), 0u);
+}
+
 TEST_F(RequestTest, FilterIsTestedAgainstTheCurrentVariables) {
     script.deviceNames = {"x"};
     OvNDCPRequest request;
