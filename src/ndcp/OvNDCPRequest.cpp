@@ -69,7 +69,9 @@ void OvNDCPRequest::LoadDefaults() { Device = DefaultDevice(); }
 void OvNDCPRequest::RefuseWhileWaiting() const {
     // A command started from an event handled inside the wait would overwrite what the
     // waiting command is about to read.
-    if (waiting_) throw OvException("The request is still waiting for an answer to its last command!");
+    if (waiting_) {
+        throw OvException("The request is still waiting for an answer to its last command!", kNotDone);
+    }
 }
 
 OvNDCPCallback OvNDCPRequest::BindCallback(void (OvNDCPRequest::*handler)(const OvNDCPError&,

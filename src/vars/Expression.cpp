@@ -190,7 +190,9 @@ private:
     // frame; only left operands (which hold no "|", respectively no "&", so they nest at most
     // twice) and group contents (counted by depth) recurse.
     bool Evaluate(std::int32_t begin, std::int32_t end, int depth) {
-        if (depth > kMaxExpressionDepth) throw OvException("The expression is nested too deeply!");
+        if (depth > kMaxExpressionDepth) {
+            throw OvException("The expression is nested too deeply!", kBadExpressionSyntax);
+        }
         Cursor quote(*this, kQuote);
         Cursor open(*this, '(');
         Cursor bar(*this, '|');

@@ -253,7 +253,7 @@ TEST(DeepInputTest, RequestsAtAndPastTheBufferSize) {
             (void)build(row.command, row.vars, row.password);
             ADD_FAILURE() << "no error raised";
         } catch (const OvException& e) {
-            EXPECT_EQ(std::pair(e.Code(), e.Message()), std::pair(0, tooLarge));
+            EXPECT_EQ(std::pair(e.Code(), e.Message()), std::pair(-1013, tooLarge));
         }
     }
 }

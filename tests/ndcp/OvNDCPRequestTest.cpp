@@ -246,15 +246,18 @@ TEST_F(RequestTest, CommandStartedInsideTheWaitIsRefusedAndResultsStayIntact) {
     UseDiscoveryVars(request);
     request.Timeout = 30;
     std::string refusal;
+    int code = kOk;
     QTimer::singleShot(100, [&] {
         try {
             request.Discover(true);
         } catch (const OvException& e) {
             refusal = e.what();
+            code = e.Code();
         }
     });
     ASSERT_TRUE(request.Discover(true));
     EXPECT_EQ(refusal, "The request is still waiting for an answer to its last command!");
+    EXPECT_EQ(code, kNotDone);
     EXPECT_EQ(DeviceName(request), "a");
     ASSERT_TRUE(request.Discover(false));
     EXPECT_EQ(DeviceName(request), "b");

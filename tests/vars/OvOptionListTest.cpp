@@ -54,11 +54,11 @@ TEST(OvOptionListTest, MapsBetweenValuesAndDisplayTexts) {
     EXPECT_EQ(TypeNames().IndexOfText("INT16"), 4);
     EXPECT_EQ(&TypeNames(), &TypeNames());
     EXPECT_EQ(ErrorOf([] { (void)onOff.IndexOfValue("x"); }),
-              std::pair(0, std::string("'x' is not a valid integer value")));
+              std::pair(-1015, std::string("'x' is not a valid integer value")));
     EXPECT_EQ(ErrorOf([] { (void)onOff.Option(2); }),
               std::pair(-12, std::string("Out of range at index of array or list!")));
     EXPECT_EQ(ErrorOf([] { OvOptionList(kOnOff, 4, false); }),
-              std::pair(0, std::string("Bad kind of option list: 4!")));
+              std::pair(-1015, std::string("Bad kind of option list: 4!")));
 }
 
 TEST(OvOptionListTest, SelectsByDisplayTextThenByValue) {
