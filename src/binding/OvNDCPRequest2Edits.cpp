@@ -83,6 +83,7 @@ void OvNDCPRequest2Edits::BeforeRequest(std::uint8_t) {
     gatheredRows_.clear();
     listView_->ClearRows();
     macIndex_.clear();
+    macIndexPositions_.clear();
     macIndexRows_ = 0;
 }
 
@@ -158,8 +159,10 @@ void OvNDCPRequest2Edits::AddRow(std::uint8_t command) {
     } else {
         listView_->AppendRow(texts);
     }
-    if (macIndexRows_ + 1 == ListedRows()) {
-        for (const int position : macIndexPositions_) {
+    // The index follows the new row only if it was built for this layout's MAC address columns;
+    // otherwise it falls behind, and the next duplicate check rebuilds it from the list.
+    if (macIndexRows_ + 1 == ListedRows() && macIndexPositions_ == layout.macPositions) {
+        for (const int position : layout.macPositions) {
             macIndex_.insert(ColumnValue(layout.columns[static_cast<std::size_t>(position)]));
         }
         ++macIndexRows_;
