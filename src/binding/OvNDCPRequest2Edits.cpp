@@ -190,12 +190,11 @@ void OvNDCPRequest2Edits::RowToVariables() {
     if (!listView_) return;
     const int row = listView_->SelectedRow();
     if (row < 0) return;
-    int k = 0;
-    for (int v = 0; v < Request.Vars.Count(); ++v) {
-        detail::NDCPVar_s& var = Request.Vars.Var(v);
-        if (var.Parts || !(var.Access & kReadable)) continue;
-        var.Value = listView_->RowText(row, k).toStdString();
-        ++k;
+    // Each variable without parts reads the column the layout gave it: hidden columns come first.
+    const std::vector<Column>& columns = CurrentRowLayout().columns;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].part >= 0) continue;
+        Request.Vars.Var(columns[c].var).Value = listView_->RowText(row, static_cast<int>(c)).toStdString();
     }
 }
 

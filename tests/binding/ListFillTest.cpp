@@ -187,4 +187,18 @@ TEST_F(RequestBindingFillTest, GetRowAfterTheLayoutShrankReadsOnlyItsOwnColumns)
     EXPECT_EQ(Row(0).mid(0, 2), QStringList({"1.1.1.1", "255.0.0.0"}));
 }
 
+TEST_F(RequestBindingFillTest, SelectedRowGivesEachVariableTheColumnItWasListedIn) {
+    binding = std::make_unique<OvNDCPRequest2Edits>(window.get());
+    Configure(*binding, "1");  // the netmask column comes first
+    UsePlainAddresses(*binding);
+    binding->BeforeRequest(kGetCommand);
+    binding->PutResponse(kGetCommand);
+    EXPECT_EQ(Row(0).mid(0, 2), QStringList({"255.0.0.0", "1.1.1.1"}));
+    binding->Request.Vars.Var(0).Value.clear();
+    binding->Request.Vars.Var(1).Value.clear();
+    listView->SelectRow(0);
+    EXPECT_EQ(binding->Request.Vars.Var(0).Value, "1.1.1.1");
+    EXPECT_EQ(binding->Request.Vars.Var(1).Value, "255.0.0.0");
+}
+
 }  // namespace
