@@ -20,7 +20,9 @@ LocaleSettings CurrentLocale() {
 }  // namespace
 
 OvNDCPRequest2Edits::OvNDCPRequest2Edits(QWidget* ownerForm)
-    : OvNDCPRequest2Controls(ownerForm), Constraints(ownerForm, true) {}
+    : OvNDCPRequest2Controls(ownerForm), Constraints(ownerForm, true) {
+    Constraints.SetLocale(CurrentLocale());
+}
 
 OvNDCPRequest2Edits::~OvNDCPRequest2Edits() {
     WaitForPendingCommands();

@@ -223,6 +223,16 @@ TEST_F(EditConstraintTest, TextsSetByTheProgramKeepTheirLengthAndAreCheckedOnExi
     }
 }
 
+TEST_F(EditConstraintTest, BoundsAreReportedWithTheUsersDecimalSeparator) {
+    LocaleSettings comma;
+    comma.decimalSeparator = ',';
+    engine->SetLocale(comma);
+    OvEdit& edit = Constrained("%f{n0.5x2.25}");
+    edit.setText("3");
+    Leave(edit);
+    EXPECT_EQ(ui.BoxTexts(), (std::vector<QString>{"Please enter a number between 0,5 and 2,25!"}));
+}
+
 TEST_F(EditConstraintTest, TypingAndPastingStopAtTheLimit) {
     ShowActive();
     OvEdit& edit = Constrained("%s{l4}");
