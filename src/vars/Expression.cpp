@@ -249,7 +249,11 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Comparison
 
-[[nodiscard]] bool IsBlankOrControl(char c) noexcept { return static_cast<unsigned char>(c) <= ' '; }
+// Blanks, the control characters 0x00 to 0x1F and DEL (0x7F).
+[[nodiscard]] bool IsBlankOrControl(char c) noexcept {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= ' ' || byte == 0x7F;
+}
 
 [[nodiscard]] std::string_view Trim(std::string_view text) noexcept {
     while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);

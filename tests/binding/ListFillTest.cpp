@@ -167,4 +167,38 @@ TEST_F(RequestBindingFillTest, RowsAddedBehindTheBindingsBackStillCountForDuplic
     EXPECT_EQ(Column(1), (std::vector<std::string>{"alpha", "beta", "by hand"}));
 }
 
+// The Set IP pair of plain variables, IP address 1.1.1.1 and netmask 255.0.0.0, read by Get rows.
+void UsePlainAddresses(OvNDCPRequest2Edits& b) {
+    b.Request.Vars.Clear();
+    b.Request.Vars.AddDefinitions(kSetIpVarDefs);
+    b.Request.Vars.Var(0).Value = "1.1.1.1";
+    b.Request.Vars.Var(1).Value = "255.0.0.0";
+}
+
+TEST_F(RequestBindingFillTest, GetRowAfterTheLayoutShrankReadsOnlyItsOwnColumns) {
+    answers = {{"alpha", MacText(1)}};
+    binding = std::make_unique<OvNDCPRequest2Edits>(window.get());
+    Configure(*binding, "0.0");
+    binding->Execute(kDiscoverCommand);  // the duplicate index now follows the MAC address, column 2
+    UsePlainAddresses(*binding);         // two columns from now on
+    binding->BeforeRequest(kGetCommand);
+    binding->PutResponse(kGetCommand);
+    ASSERT_EQ(listView->RowCount(), 1);
+    EXPECT_EQ(Row(0).mid(0, 2), QStringList({"1.1.1.1", "255.0.0.0"}));
+}
+
+TEST_F(RequestBindingFillTest, SelectedRowGivesEachVariableTheColumnItWasListedIn) {
+    binding = std::make_unique<OvNDCPRequest2Edits>(window.get());
+    Configure(*binding, "1");  // the netmask column comes first
+    UsePlainAddresses(*binding);
+    binding->BeforeRequest(kGetCommand);
+    binding->PutResponse(kGetCommand);
+    EXPECT_EQ(Row(0).mid(0, 2), QStringList({"255.0.0.0", "1.1.1.1"}));
+    binding->Request.Vars.Var(0).Value.clear();
+    binding->Request.Vars.Var(1).Value.clear();
+    listView->SelectRow(0);
+    EXPECT_EQ(binding->Request.Vars.Var(0).Value, "1.1.1.1");
+    EXPECT_EQ(binding->Request.Vars.Var(1).Value, "255.0.0.0");
+}
+
 }  // namespace

@@ -133,10 +133,10 @@ TEST_F(ExpressionTest, DiscoveryFilterComparesTheModelNameExactly) {
 }
 
 TEST(EvaluateLogicTest, FollowsTheGroupingRules) {
-    const char* const trues[] = {"10<9",  "abc<abd",     "ab<abc",   "\xff>a",      "a<>b",
-                                 "true",  " TRUE ",      "\ttrue\n", "(1=1) & 2=2", "1=2|2=2",
-                                 "!1=2",  "!!1=1",       "((1=1))",  "(1=2)|(2=2)", "1=1|yes",
-                                 "x!1=2", "\"a|b\"=a|b", "\"(\"=(",  "\"now\">1"};
+    const char* const trues[] = {
+        "10<9",     "abc<abd",     "ab<abc",      "\xff>a",  "a<>b",      "true",         " TRUE ",
+        "\ttrue\n", "(1=1) & 2=2", "1=2|2=2",     "!1=2",    "!!1=1",     "((1=1))",      "(1=2)|(2=2)",
+        "1=1|yes",  "x!1=2",       "\"a|b\"=a|b", "\"(\"=(", "\"now\">1", "\x7ftrue\x7f", "\x7fz\x7f=z"};
     const char* const falses[] = {"ABC=abc",    "10=10.0",    "b<=a",        "false",       "(1=1)&2=3",
                                   "1=1 & !2=2", "1=2&yes",    "\"a=b\"=a=b", "\"|\"=x|1=1", "(1=1",
                                   ")1=1(",      "(\"a)\"=a)", "NOW<1"};
