@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <exception>
 
-#include "DiscoveryTables.h"
+#include "DeviceProfile.h"
 #include "TFM_About.h"
 #include "TMainForm.h"
 #include "UiHooks.h"

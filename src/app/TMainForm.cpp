@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "DiscoveryTables.h"
+#include "DeviceProfile.h"
 #include "DottedText.h"
 #include "JpegImage.h"
 #include "NDCPPacket.h"

@@ -1,4 +1,4 @@
-#include "DiscoveryTables.h"
+#include "DeviceProfile.h"
 
 const OvNDCPResponseVarList& DiscoveryParts() {
     static const OvNDCPResponseVarList parts(kDiscoveryPartDefs);
