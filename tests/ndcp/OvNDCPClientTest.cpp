@@ -13,13 +13,13 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
+#include "DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
 #include "Messages.h"
 #include "NetworkSetting.h"
 #include "OvException.h"
 #include "OvNDCPDevice.h"
-#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {
