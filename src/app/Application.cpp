@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "DiscoveryTables.h"
+#include "DeviceProfile.h"
 #include "GuardedApplication.h"
 #include "TFM_About.h"
 #include "TMainForm.h"

@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
+#include "DeviceProfile.h"
 #include "LoopbackResponder.h"
 #include "OvException.h"
 #include "OvNDCPClient.h"
-#include "TestTables.h"
 
 namespace {
 

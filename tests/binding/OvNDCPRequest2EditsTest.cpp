@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
+#include "DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
 #include "OvException.h"
@@ -18,7 +19,6 @@
 #include "OvStatusBar.h"
 #include "SimulatorProcess.h"
 #include "UiRecorder.h"
-#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
+#include "DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
 #include "Messages.h"
@@ -25,7 +26,6 @@
 #include "OvException.h"
 #include "OvNDCPDevice.h"
 #include "ProcessorTime.h"
-#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {

@@ -15,12 +15,12 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
+#include "DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
 #include "Messages.h"
 #include "OvException.h"
 #include "OvNDCPClient.h"
-#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {
@@ -172,7 +172,7 @@ TEST_F(RequestTest, SetOutcomes) {
         SCOPED_TRACE(c.name);
         script.answerStatus = c.status;
         OvNDCPRequest request;
-        request.Vars.AddDefinitions(kSetIpVarDefs);
+        request.Vars.AddDefinitions(kSetIPVarDefs);
         request.Vars.Var(0).Value = "192.168.7.8";
         request.Vars.Var(1).Value = "255.255.255.0";
         request.Device = {"001122334455", "0123ABCD"};
@@ -191,7 +191,7 @@ TEST_F(RequestTest, SetOutcomes) {
 
 TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterAboutOneSecond) {
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device = {"001122334455", ""};
     QElapsedTimer timer;
     timer.start();
@@ -204,7 +204,7 @@ TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterAboutOneSecond) {
 TEST_F(RequestTest, GetStoresTheDecodedAnswer) {
     script.answerStatus = 0;
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device.MacAddress = "00 11 22 33 44 55";
     request.Get();
     EXPECT_EQ(request.Vars.Var(0).Value, "10.1.2.3");
@@ -213,7 +213,7 @@ TEST_F(RequestTest, GetStoresTheDecodedAnswer) {
 
 TEST_F(RequestTest, GetWithABadTargetRaisesAtOnce) {
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device.MacAddress = "0011223344";
     QElapsedTimer timer;
     timer.start();
@@ -225,7 +225,7 @@ TEST_F(RequestTest, GetWithABadTargetRaisesAtOnce) {
 TEST_F(RequestTest, GetAsyncReturnsBeforeItsCallback) {
     script.answerStatus = 0;
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device.MacAddress = "001122334455";
     int calls = 0;
     int code = 1;
@@ -355,7 +355,7 @@ TEST_F(RequestTest, FilterIsTestedAgainstTheCurrentVariables) {
 TEST_F(RequestTest, CommandWithoutClientRaisesSocketError) {
     owner.reset();
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     ExpectRaises([&] { request.Get(); }, kSocketReadWriteError);
 }
 
