@@ -170,7 +170,7 @@ TEST_F(RequestBindingFillTest, RowsAddedBehindTheBindingsBackStillCountForDuplic
 // The Set IP pair of plain variables, IP address 1.1.1.1 and netmask 255.0.0.0, read by Get rows.
 void UsePlainAddresses(OvNDCPRequest2Edits& b) {
     b.Request.Vars.Clear();
-    b.Request.Vars.AddDefinitions(kSetIpVarDefs);
+    b.Request.Vars.AddDefinitions(kSetIPVarDefs);
     b.Request.Vars.Var(0).Value = "1.1.1.1";
     b.Request.Vars.Var(1).Value = "255.0.0.0";
 }

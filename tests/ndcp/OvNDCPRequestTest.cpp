@@ -293,7 +293,7 @@ TEST_F(RequestTest, DeletingTheRequestOrTheClientInsideTheWaitEndsTheCommandWith
         }
         ClientInstance()->SetDestructionWait(std::chrono::milliseconds(50));
         auto request = std::make_unique<OvNDCPRequest>();
-        request->Vars.AddDefinitions(kSetIpVarDefs);
+        request->Vars.AddDefinitions(kSetIPVarDefs);
         request->Device = {"001122334455", ""};
         request->Timeout = 200;
         QTimer trigger;
