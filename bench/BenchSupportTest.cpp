@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "BenchTable.h"
+#include "DeviceProfile.h"
 #include "DiscoveryAnswer.h"
+#include "OvNDCPVarList.h"
 #include "SimLogFields.h"
 
 namespace {
@@ -87,15 +89,14 @@ TEST(BenchTableTest, LinesHaveFiveTabSeparatedFieldsWhateverTheTexts) {
 }
 
 TEST(DiscoveryAnswerTest, AnswerDecodesToItsTexts) {
-    const DiscoveryDefinitions definitions;
     OvNDCPVarList vars;
-    definitions.AddTo(vars);
+    SetDiscoveryVars(vars);
     const std::vector<std::uint8_t> answer = BuildDiscoveryAnswer(
-        9, {0, 0x11, 0x22, 0x33, 0x44, 0x55}, "KVX-770B", "Storage-1", "192.168.0.101", "255.255.255.0");
+        9, {0, 0x11, 0x22, 0x33, 0x44, 0x55}, "KVX-550A", "Storage-1", "192.168.0.101", "255.255.255.0");
     ASSERT_TRUE(AnswerHeaderValid(answer));
     EXPECT_EQ(AnswerSequence(answer), 9);
     ASSERT_EQ(DecodeAnswer(answer, kDiscoverCommand, vars), 0);
-    const std::vector<std::string> expected = {"KVX-770B", "Storage-1", "001122334455", "192.168.0.101",
+    const std::vector<std::string> expected = {"KVX-550A", "Storage-1", "001122334455", "192.168.0.101",
                                                "255.255.255.0"};
     for (int p = 0; p < 5; ++p) {
         SCOPED_TRACE(p);

@@ -16,11 +16,13 @@
 #include <openssl/evp.h>
 
 #include "BenchTable.h"
+#include "DeviceProfile.h"
 #include "DiscoveryAnswer.h"
 #include "Md5.h"
 #include "NDCPPacket.h"
 #include "OvNDCPRequest.h"
 #include "PasswordCipher.h"
+#include "SetIPRequest.h"
 #include "ValueCodec.h"
 #include "VarTypes.h"
 
@@ -95,25 +97,21 @@ void RegisterCodec() {
     }
 }
 
-void RegisterPackets(const DiscoveryDefinitions& definitions) {
+void RegisterPackets() {
     benchmark::RegisterBenchmark(
         "BuildRequest Discover with MD5 authenticator", [&](benchmark::State& state) {
             OvNDCPVarList vars;
-            definitions.AddTo(vars);
+            SetDiscoveryVars(vars);
             std::uint8_t sequence = 0;
             for (auto _ : state) {
-                benchmark::DoNotOptimize(BuildRequest(DiscoveryDefinitions::kBroadcastMac,
-                                                      DiscoveryDefinitions::kPassword, vars, kDiscoverCommand,
-                                                      sequence++));
+                benchmark::DoNotOptimize(
+                    BuildRequest(kBroadcastMac, kDefaultPassword, vars, kDiscoverCommand, sequence++));
             }
         });
     benchmark::RegisterBenchmark("BuildRequest Set IP and netmask with MD5", [](benchmark::State& state) {
-        const NDCPVarDef definitions[] = {
-            {3, "IP Address", kIpAddress, kReadable | kWritable, nullptr, nullptr, "192.168.0.50"},
-            {4, "Netmask", kIpAddress, kReadable | kWritable, nullptr, nullptr, "255.255.255.0"},
-            {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
-        const OvNDCPVarList vars(definitions);
-        const std::string password = EncryptAccessPassword(kAccessPasswordKey, kPassword12);
+        OvNDCPVarList vars;
+        AddSetIPVars(vars, "192.168.0.50", "255.255.255.0");
+        const std::string password = SetIPPassword(kPassword12);
         std::uint8_t sequence = 0;
         for (auto _ : state) {
             benchmark::DoNotOptimize(BuildRequest("001122334401", password, vars, kSetCommand, sequence++));
@@ -121,9 +119,9 @@ void RegisterPackets(const DiscoveryDefinitions& definitions) {
     });
     benchmark::RegisterBenchmark("Check and decode one discovery answer", [&](benchmark::State& state) {
         OvNDCPVarList vars;
-        definitions.AddTo(vars);
+        SetDiscoveryVars(vars);
         const std::vector<std::uint8_t> answer = BuildDiscoveryAnswer(
-            7, kDeviceMac, DiscoveryDefinitions::kModel, "Storage-1", "192.168.0.101", "255.255.255.0");
+            7, kDeviceMac, std::string(kModelName), "Storage-1", "192.168.0.101", "255.255.255.0");
         if (DecodeAnswer(answer, kDiscoverCommand, vars) != 0 ||
             vars.Var(0).Parts->Part(1).Value != "Storage-1") {
             Fail("the discovery answer does not decode");
@@ -134,17 +132,18 @@ void RegisterPackets(const DiscoveryDefinitions& definitions) {
             benchmark::DoNotOptimize(DecodeAnswer(answer, kDiscoverCommand, vars));
         }
     });
-    benchmark::RegisterBenchmark("PassesFilter $0.0=KVX-770B", [&](benchmark::State& state) {
-        OvNDCPRequest request;
-        definitions.AddTo(request.Vars);
-        const std::vector<std::uint8_t> answer = BuildDiscoveryAnswer(
-            7, kDeviceMac, DiscoveryDefinitions::kModel, "Storage-1", "192.168.0.101", "255.255.255.0");
-        if (DecodeAnswer(answer, kDiscoverCommand, request.Vars) != 0 ||
-            !request.PassesFilter(DiscoveryDefinitions::kFilter)) {
-            Fail("the discovery answer does not pass the filter");
-        }
-        for (auto _ : state) benchmark::DoNotOptimize(request.PassesFilter(DiscoveryDefinitions::kFilter));
-    });
+    benchmark::RegisterBenchmark(
+        ("PassesFilter " + std::string(kDiscoveryFilter)).c_str(), [&](benchmark::State& state) {
+            OvNDCPRequest request;
+            SetDiscoveryVars(request.Vars);
+            const std::string filter(kDiscoveryFilter);
+            const std::vector<std::uint8_t> answer = BuildDiscoveryAnswer(
+                7, kDeviceMac, std::string(kModelName), "Storage-1", "192.168.0.101", "255.255.255.0");
+            if (DecodeAnswer(answer, kDiscoverCommand, request.Vars) != 0 || !request.PassesFilter(filter)) {
+                Fail("the discovery answer does not pass the filter");
+            }
+            for (auto _ : state) benchmark::DoNotOptimize(request.PassesFilter(filter));
+        });
     benchmark::RegisterBenchmark("EncryptAccessPassword 12 characters", [](benchmark::State& state) {
         for (auto _ : state) benchmark::DoNotOptimize(EncryptAccessPassword(kAccessPasswordKey, kPassword12));
     });
@@ -221,7 +220,7 @@ std::vector<std::uint8_t> AuthenticatorInput() {
     input[kOffsetControl] = 0x10;
     std::fill(input.begin() + kOffsetTargetMac, input.begin() + kOffsetTargetMac + 6, std::uint8_t{0xFF});
     input[kOffsetFixedByte] = 1;
-    const std::string password = DiscoveryDefinitions::kPassword;
+    const std::string password(kDefaultPassword);
     input.insert(input.end(), password.begin(), password.end());
     return input;
 }
@@ -329,9 +328,8 @@ void AddRatio(std::vector<BenchRow>& rows, const std::map<std::string, double>& 
 
 int main(int argc, char** argv) {
     try {
-        const DiscoveryDefinitions definitions;
         RegisterCodec();
-        RegisterPackets(definitions);
+        RegisterPackets();
         RegisterMd5("41 B (authenticator input)", AuthenticatorInput());
         RegisterMd5("8 KiB", Pattern(kBulkBytes));
         RegisterTripleDes("16 B (12-character password)", Pattern(16));

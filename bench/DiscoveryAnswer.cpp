@@ -3,28 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "DeviceProfile.h"
 #include "ValueCodec.h"
 #include "VarTypes.h"
-
-namespace {
-
-const NDCPPartDef kDiscoveryParts[] = {
-    {1, "Module Name", kDisplayStr, nullptr, nullptr}, {6, "Device Name", kDisplayStr, nullptr, nullptr},
-    {2, "Mac Address", kMacAddress, nullptr, nullptr}, {3, "IP Address", kIpAddress, nullptr, nullptr},
-    {4, "Netmask", kIpAddress, nullptr, nullptr},      {0, nullptr, 0, nullptr, nullptr},
-};
-
-}  // namespace
-
-DiscoveryDefinitions::DiscoveryDefinitions()
-    : parts_(std::make_unique<OvNDCPResponseVarList>(kDiscoveryParts)) {}
-
-void DiscoveryDefinitions::AddTo(OvNDCPVarList& vars) const {
-    const NDCPVarDef definitions[] = {{0, "Discovery", kTypeNone, kReadable, nullptr, parts_.get(), nullptr},
-                                      {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
-    vars.AddDefinitions(definitions);
-    vars.Name = "Discovery Table";
-}
 
 std::vector<std::uint8_t> BuildDiscoveryAnswer(std::uint8_t sequence, const MacBytes& mac,
                                                const std::string& model, const std::string& name,
@@ -40,11 +21,11 @@ std::vector<std::uint8_t> BuildDiscoveryAnswer(std::uint8_t sequence, const MacB
         std::uint8_t id;
         std::uint8_t type;
         std::string text;
-    } elements[] = {{1, kDisplayStr, model},
-                    {6, kDisplayStr, name},
-                    {2, kMacAddress, MacBytesToText(mac)},
-                    {3, kIpAddress, ip},
-                    {4, kIpAddress, netmask}};
+    } elements[] = {{kModuleNameId, kDisplayStr, model},
+                    {kDeviceNameId, kDisplayStr, name},
+                    {kMacAddressId, kMacAddress, MacBytesToText(mac)},
+                    {kIpAddressId, kIpAddress, ip},
+                    {kNetmaskId, kIpAddress, netmask}};
     std::size_t size = kNDCPHeaderSize;
     for (const auto& element : elements) {
         const int written = EncodeElement(element.id, element.type, element.text,

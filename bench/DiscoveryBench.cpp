@@ -13,6 +13,7 @@
 #include <QApplication>
 
 #include "BenchTable.h"
+#include "DeviceProfile.h"
 #include "OvNDCPClient.h"
 #include "RawIntake.h"
 #include "SimProcess.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr int kWindowMs = 3000;
+constexpr int kWindowMs = kDiscoveryTimeout * 10;  // the discovery time-out in milliseconds
 constexpr int kSimStartMs = 10000;
 constexpr int kSimStopMs = 10000;
 constexpr std::size_t kGoalDevices = 10000;

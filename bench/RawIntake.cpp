@@ -15,8 +15,9 @@
 #include <unistd.h>
 
 #include "BenchClock.h"
-#include "DiscoveryAnswer.h"
+#include "DeviceProfile.h"
 #include "NDCPPacket.h"
+#include "OvNDCPVarList.h"
 
 namespace {
 
@@ -70,11 +71,10 @@ RawIntakeResult RunRawIntake(std::uint16_t simPort, std::size_t expected, int wi
         return result;
     }
 
-    const DiscoveryDefinitions definitions;
     OvNDCPVarList vars;
-    definitions.AddTo(vars);
-    const std::vector<std::uint8_t> request = BuildRequest(
-        DiscoveryDefinitions::kBroadcastMac, DiscoveryDefinitions::kPassword, vars, kDiscoverCommand, 0);
+    SetDiscoveryVars(vars);
+    const std::vector<std::uint8_t> request =
+        BuildRequest(kBroadcastMac, kDefaultPassword, vars, kDiscoverCommand, 0);
     const sockaddr_in sim = Loopback(simPort);
     const Clock::time_point sent = Clock::now();
     if (::sendto(socket.Fd(), request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&sim),

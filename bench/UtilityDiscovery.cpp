@@ -14,7 +14,7 @@
 #include <QWidget>
 
 #include "BenchClock.h"
-#include "DiscoveryAnswer.h"
+#include "DeviceProfile.h"
 #include "NetworkSetting.h"
 #include "OvException.h"
 #include "OvListView.h"
@@ -29,8 +29,8 @@ using bench::Clock;
 using bench::MillisecondsBetween;
 using bench::ThreadCpuMs;
 
-constexpr int kWindowMs = 3000;    // the discovery time-out of 300 units of 10 ms
-constexpr double kRepaintMs = 16;  // about 60 frames a second
+constexpr int kWindowMs = kDiscoveryTimeout * 10;  // the discovery time-out in milliseconds
+constexpr double kRepaintMs = 16;                  // about 60 frames a second
 
 // Counts the paint events of a widget and remembers when the last one came.
 class PaintCounter : public QObject {
@@ -144,15 +144,14 @@ UtilityDiscoveryResult RunUtilityDiscovery(std::uint16_t simPort, int stallMs) {
     list->viewport()->installEventFilter(&paints);
     try {
         StartClient(&window);
-        DefaultDevice() = {DiscoveryDefinitions::kBroadcastMac, DiscoveryDefinitions::kPassword};
-        const DiscoveryDefinitions definitions;
+        DefaultDevice() = {std::string(kBroadcastMac), std::string(kDefaultPassword)};
         auto binding = std::make_unique<OvNDCPRequest2Edits>(&window);
         binding->Asynchronous = 0;
-        definitions.AddTo(binding->Request.Vars);
-        binding->Request.Filter = DiscoveryDefinitions::kFilter;
+        SetDiscoveryVars(binding->Request.Vars);
+        binding->Request.Filter = std::string(kDiscoveryFilter);
         binding->BindListView(list, "0.0");
         binding->SetStatusControl(status);
-        binding->Request.Timeout = kWindowMs / 10;
+        binding->Request.Timeout = kDiscoveryTimeout;
         result.receiveBuffer = ClientInstance()->ReceiveBufferSize();
 
         LoopProbe probe(binding->Request, *list->viewport());

@@ -53,7 +53,7 @@ void CheckSpecifier(std::string_view format, const QString& text) {
     try {
         specifier = ParseEditSpecifier(format);
     } catch (const OvException& e) {
-        CheckCode(e, {-kBadFormatSpecifier, 0}, "specifier refusal code");
+        CheckCode(e, {-kBadFormatSpecifier, kUnknownError}, "specifier refusal code");
         return;
     }
     if (kConversions.find(specifier.Conversion) == std::string_view::npos) FuzzFailure("conversion letter");
@@ -103,7 +103,7 @@ void CheckPanel(std::string_view format, const QString& text) {
     try {
         engine.BuildPanelEdits(*panel, format, &edits);
     } catch (const OvException& e) {
-        CheckCode(e, {-kBadFormatSpecifier, 0}, "panel refusal code");
+        CheckCode(e, {-kBadFormatSpecifier, kUnknownError}, "panel refusal code");
     }
     int right = -1;
     for (const OvEdit* const edit : edits) {
@@ -125,7 +125,7 @@ void CheckPanel(std::string_view format, const QString& text) {
     try {
         engine.ConstrainEdits(format, more);
     } catch (const OvException& e) {
-        CheckCode(e, {-kBadFormatSpecifier, -kIndexOutOfRange, 0}, "constrain refusal code");
+        CheckCode(e, {-kBadFormatSpecifier, -kIndexOutOfRange, kUnknownError}, "constrain refusal code");
     }
 }
 

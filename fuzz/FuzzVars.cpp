@@ -14,11 +14,6 @@ constexpr OptionDef kTextOptions[] = {
 constexpr OptionDef kPrefixOptions[] = {
     {0, "01", "Disk "}, {0, "02", "USB "}, {0, "0", "Zero"}, {0, nullptr, nullptr}};
 
-constexpr NDCPPartDef kDiscoveryPartDefs[] = {
-    {1, "Module Name", kDisplayStr, nullptr, nullptr}, {6, "Device Name", kDisplayStr, nullptr, nullptr},
-    {2, "Mac Address", kMacAddress, nullptr, nullptr}, {3, "IP Address", kIpAddress, nullptr, nullptr},
-    {4, "Netmask", kIpAddress, nullptr, nullptr},      {0, nullptr, 0, nullptr, nullptr}};
-
 }  // namespace
 
 std::int32_t TypeFromByte(std::uint8_t byte) noexcept {
@@ -42,11 +37,6 @@ const OvOptionList* OptionsFromByte(std::uint8_t byte) {
         default:
             return nullptr;
     }
-}
-
-const OvNDCPResponseVarList& DiscoveryParts() {
-    static const OvNDCPResponseVarList parts(kDiscoveryPartDefs);
-    return parts;
 }
 
 void AppendVars(OvNDCPVarList& list, const std::vector<FuzzVar>& vars) {

@@ -20,11 +20,6 @@ class OvNDCPResponseVarList;
 // None, or one of three fixed option lists (numbers, texts, prefixes), by byte % 4.
 [[nodiscard]] const OvOptionList* OptionsFromByte(std::uint8_t byte);
 
-// The discovery variable: one readable variable of type 0 whose five parts are the module name
-// (id 1), device name (6), MAC address (2), IP address (3) and netmask (4).
-[[nodiscard]] const OvNDCPResponseVarList& DiscoveryParts();
-inline constexpr const char* kDiscoveryFilter = "$0.0=KVX-770B";
-
 // One variable of a list built by MakeVarList.
 struct FuzzVar {
     std::int32_t id = 0;

@@ -1,11 +1,13 @@
 #include "Seeds.h"
 
+#include "DeviceProfile.h"
 #include "FuzzInput.h"
 #include "NDCPPacket.h"
 #include "ValueCodec.h"
 #include "VarTypes.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 
 namespace {
@@ -47,9 +49,10 @@ using Bytes = std::vector<std::uint8_t>;
 }
 
 [[nodiscard]] Bytes DiscoveryArea(std::string_view module, std::string_view name) {
-    return Concat({Element(1, kDisplayStr, module), Element(6, kDisplayStr, name),
-                   Element(2, kMacAddress, "0011AABBCCDD"), Element(3, kIpAddress, "192.168.0.32"),
-                   Element(4, kIpAddress, "255.255.255.0")});
+    return Concat({Element(kModuleNameId, kDisplayStr, module), Element(kDeviceNameId, kDisplayStr, name),
+                   Element(kMacAddressId, kMacAddress, "0011AABBCCDD"),
+                   Element(kIpAddressId, kIpAddress, "192.168.0.32"),
+                   Element(kNetmaskId, kIpAddress, "255.255.255.0")});
 }
 
 // Values of every type at the identifier of its type code, as the wire tests use them.
@@ -78,16 +81,21 @@ using Bytes = std::vector<std::uint8_t>;
 }
 
 [[nodiscard]] std::vector<Seed> AnswerSeeds() {
-    const Bytes discovery = DiscoveryArea("KVX-770B", "Storage-1");
-    Bytes reordered = Concat({Element(4, kIpAddress, "255.255.0.0"), Element(3, kIpAddress, "10.0.0.2"),
-                              Element(2, kMacAddress, "001122334455"), Element(6, kDisplayStr, "x"),
-                              Element(1, kDisplayStr, "KVX-770B")});
-    Bytes garbled = Concat({Element(1, kDisplayStr, "KVX-770B"), RawElement(6, {}), Bytes{2, 0x00, 0x02}});
+    const Bytes discovery = DiscoveryArea(kModelName, "Storage-1");
+    Bytes reordered =
+        Concat({Element(kNetmaskId, kIpAddress, "255.255.0.0"), Element(kIpAddressId, kIpAddress, "10.0.0.2"),
+                Element(kMacAddressId, kMacAddress, "001122334455"), Element(kDeviceNameId, kDisplayStr, "x"),
+                Element(kModuleNameId, kDisplayStr, kModelName)});
+    Bytes garbled = Concat({Element(kModuleNameId, kDisplayStr, kModelName), RawElement(kDeviceNameId, {}),
+                            Bytes{2, 0x00, 0x02}});
+    std::string lowerCase(kModelName);
+    std::transform(lowerCase.begin(), lowerCase.end(), lowerCase.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     std::vector<Seed> seeds = {
         Answer(0, discovery),
         Answer(0, reordered),
-        Answer(0, DiscoveryArea("kvx-770b", "lower case")),
-        Answer(0, DiscoveryArea("KVX-770B ", "trailing blank")),
+        Answer(0, DiscoveryArea(lowerCase, "lower case")),
+        Answer(0, DiscoveryArea(std::string(kModelName) + " ", "trailing blank")),
         Answer(0, DiscoveryArea("a=b", "operator in the name")),
         Answer(0, DiscoveryArea("$0.0", "marker in the name")),
         Answer(0, DiscoveryArea("\"(a|b)&!c\"", "logic in the name")),
@@ -130,7 +138,7 @@ struct RequestVar {
     // Command bytes: 0 Discover, 1 Set, 2 Get, 7 a code that is no command.
     constexpr std::string_view kMac = "0011AABBCCDD";
     return {
-        Request(0, "FFFFFFFFFFFF", "kestu", {{0, kTypeNone, 1, 0, ""}}),
+        Request(0, kBroadcastMac, kDefaultPassword, {{0, kTypeNone, 1, 0, ""}}),
         Request(2, kMac, "", {{1, kUInt8, 1, 0, ""}, {2, kUInt8, 3, 0, ""}, {3, kUInt8, 2, 0, ""}}),
         Request(1, kMac, "secret",
                 {{3, kIpAddress, 2, 0, "192.168.0.1"},
@@ -255,7 +263,7 @@ struct ExpressionVar {
 
 // Marker byte 3 is "$". The first variable is the discovery variable with its five parts.
 [[nodiscard]] Seed Expression(std::string_view expression, std::initializer_list<ExpressionVar> more = {},
-                              std::string_view module = "KVX-770B") {
+                              std::string_view module = kModelName) {
     FuzzInputWriter w;
     w.Byte(3).Byte(static_cast<std::uint8_t>(1 + more.size()));
     w.Byte(kTypeNone).Byte(0).Byte(6);
@@ -271,27 +279,18 @@ struct ExpressionVar {
                                                         {kUInt8, 0, "7"},
                                                         {kTimeticks, 0, "1 day 2:03:04.05"},
                                                         {kDateTime, 0, "2005/01/01 12:00:00 pm"}};
-    std::vector<Seed> seeds;
-    for (const std::string_view e : {"$0.0=KVX-770B", "$0.0<>KVX-770B",
-                                     "$0=x",          "$1.0=x",
-                                     "x=$2",          "$3>=9378405",
-                                     "$4<38354",      "$1=1&$0.1=Storage-1",
-                                     "(1=1)&2=3",     "(1=1) & 2=2",
-                                     "1=2|2=2",       "!1=2",
-                                     "1=1 & !2=2",    "1=1|yes",
-                                     "1=2|yes",       "\"a|b\"=x",
-                                     "NOW>0",         "\"NOW\"<1",
-                                     "10<9",          "abc<abd",
-                                     "ABC=abc",       "true",
-                                     " true ",        "false",
-                                     "yes",           "((1=1)|(2=3))&!(4=4)",
-                                     "(((",           ")))",
-                                     "$0.9=x",        "$99=x",
-                                     "$0.0.0=x",      "$"}) {
+    std::vector<Seed> seeds = {Expression(kDiscoveryFilter, typed),
+                               Expression("$0.0<>" + std::string(kModelName), typed)};
+    for (const std::string_view e :
+         {"$0=x",      "$1.0=x",      "x=$2",    "$3>=9378405", "$4<38354",   "$1=1&$0.1=Storage-1",
+          "(1=1)&2=3", "(1=1) & 2=2", "1=2|2=2", "!1=2",        "1=1 & !2=2", "1=1|yes",
+          "1=2|yes",   "\"a|b\"=x",   "NOW>0",   "\"NOW\"<1",   "10<9",       "abc<abd",
+          "ABC=abc",   "true",        " true ",  "false",       "yes",        "((1=1)|(2=3))&!(4=4)",
+          "(((",       ")))",         "$0.9=x",  "$99=x",       "$0.0.0=x",   "$"}) {
         seeds.push_back(Expression(e, typed));
     }
-    seeds.push_back(Expression("$0.0=KVX-770B", {}, "$0.0"));
-    seeds.push_back(Expression("$0.0=KVX-770B", {}, "a=b"));
+    seeds.push_back(Expression(kDiscoveryFilter, {}, "$0.0"));
+    seeds.push_back(Expression(kDiscoveryFilter, {}, "a=b"));
     seeds.push_back(Expression("$1=On|$2=Beta|$3=Disk -A",
                                {{kInt32, 1, "On"}, {kDisplayStr, 2, "Beta"}, {kDisplayStr, 3, "Disk -A"}}));
     // "now" in mixed case, read often enough that the clock moves between two evaluations.

@@ -4,6 +4,7 @@
 
 #include "FuzzInput.h"
 #include "FuzzVars.h"
+#include "Messages.h"
 #include "NDCPPacket.h"
 #include "OctetStr.h"
 #include "Oid.h"
@@ -52,7 +53,7 @@ void CheckDateTime(const std::string& text, const LocaleSettings& locale) {
     try {
         value = ParseDateTime(text, locale);
     } catch (const OvException& e) {
-        if (e.Code() != 0) FuzzFailure("date-time refusal code", e.what());
+        if (e.Code() != kUnknownError) FuzzFailure("date-time refusal code", e.what());
         return;
     }
     if (!IsValidDateTime(value)) FuzzFailure("a parsed date is a date", text);
@@ -69,7 +70,7 @@ void CheckFloat(const std::string& text, const LocaleSettings& locale) {
     try {
         value = ParseFloatText(text, locale);
     } catch (const OvException& e) {
-        if (e.Code() != 0) FuzzFailure("floating-point refusal code", e.what());
+        if (e.Code() != kUnknownError) FuzzFailure("floating-point refusal code", e.what());
         return;
     }
     if (!std::isfinite(value)) FuzzFailure("a parsed number is finite", text);
@@ -91,7 +92,7 @@ void CheckIntegers(const std::string& text) {
     try {
         signedValue = ParseInt32Text(text);
     } catch (const OvException& e) {
-        if (e.Code() != 0) FuzzFailure("integer refusal code", e.what());
+        if (e.Code() != kUnknownError) FuzzFailure("integer refusal code", e.what());
         signedOk = false;
     }
     if (signedOk) {
@@ -110,7 +111,7 @@ void CheckIntegers(const std::string& text) {
         if (ParseUInt32Text(std::to_string(unsignedValue)) != unsignedValue)
             FuzzFailure("unsigned reads back", text);
     } catch (const OvException& e) {
-        if (e.Code() != 0) FuzzFailure("unsigned refusal code", e.what());
+        if (e.Code() != kUnknownError) FuzzFailure("unsigned refusal code", e.what());
         if (signedOk) FuzzFailure("every signed integer is an unsigned one", text);
     }
 }

@@ -1,43 +1,15 @@
 #include "Application.h"
 
-#include <QApplication>
 #include <exception>
 
-#include "DiscoveryTables.h"
+#include "DeviceProfile.h"
+#include "GuardedApplication.h"
 #include "TFM_About.h"
 #include "TMainForm.h"
 #include "UiHooks.h"
 #include "WindowStyle.h"
 
 namespace {
-
-// The application object, which also stops an error that an event handler let escape: the error
-// ends the message loop, and its message is shown once the loop has returned.
-class GuardedApplication : public QApplication {
-public:
-    GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception& error) {
-            Fail(QString::fromUtf8(error.what()));
-        } catch (...) {
-            Fail(QStringLiteral("Unknown error!"));
-        }
-        return false;
-    }
-
-    [[nodiscard]] const QString& EscapedError() const noexcept { return escapedError_; }
-
-private:
-    void Fail(const QString& message) {
-        if (escapedError_.isEmpty()) escapedError_ = message;
-        quit();
-    }
-
-    QString escapedError_;
-};
 
 void RunWindows(GuardedApplication& application) {
     TMainForm mainForm;
@@ -61,7 +33,6 @@ int RunApplication(int argc, char** argv) {
             GuardedApplication::setQuitOnLastWindowClosed(false);
             GuardedApplication::setWindowIcon(ApplicationIcon());
             RunWindows(application);
-            if (!application.EscapedError().isEmpty()) ShowMessageBox(nullptr, application.EscapedError());
         } catch (const std::exception& error) {
             ShowMessageBox(nullptr, QString::fromUtf8(error.what()));
         }

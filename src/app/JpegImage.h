@@ -6,7 +6,7 @@
 
 // Decodes the JPEG pictures of the windows with libjpeg, called directly: no image plugin of Qt
 // is involved, so a missing plugin cannot leave a window blank. Damaged data (including a
-// truncated file, which libjpeg would otherwise pad with grey) raises OvException with code 0;
+// truncated file, which libjpeg would otherwise pad with grey) raises OvException with kUnknownError;
 // it never aborts the process.
 class JpegImage {
 public:

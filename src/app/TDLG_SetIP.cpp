@@ -1,6 +1,7 @@
 #include "TDLG_SetIP.h"
 
 #include "SecretText.h"
+#include "SystemLocale.h"
 #include "WindowStyle.h"
 #include "ui_TDLG_SetIP.h"
 
@@ -22,6 +23,7 @@ TDLG_SetIP::~TDLG_SetIP() { FormDestroy(); }
 
 void TDLG_SetIP::FormCreate() {
     EditConstraint_ = std::make_unique<OvEditConstraint>(this, true);
+    EditConstraint_->SetLocale(LocaleSettingsFrom(QLocale::system()));
     IPEdits_.clear();
     NetmaskEdits_.clear();
     EditConstraint_->BuildPanelEdits(*ui_->PL_IPAddress, kAddressFormat, &IPEdits_);

@@ -7,16 +7,16 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "DiscoveryTables.h"
+#include "DeviceProfile.h"
 #include "DottedText.h"
 #include "JpegImage.h"
 #include "NDCPPacket.h"
 #include "OvNDCPClient.h"
 #include "OvNDCPDevice.h"
 #include "OvStatusBar.h"
-#include "PasswordCipher.h"
 #include "PictureBox.h"
 #include "SecretText.h"
+#include "SetIPRequest.h"
 #include "SystemLocale.h"
 #include "TDLG_SetIP.h"
 #include "TFM_About.h"
@@ -196,9 +196,7 @@ void TMainForm::DiscoverySetup() {
     auto binding = std::make_unique<OvNDCPRequest2Edits>(this);
     binding->Asynchronous = 0;
     OvNDCPRequest& request = binding->Request;
-    request.Vars.Clear();
-    request.Vars.AddDefinitions(DiscoveryVarDefs());
-    request.Vars.Name = std::string(kDiscoveryListName);
+    SetDiscoveryVars(request.Vars);
     request.Filter = std::string(kDiscoveryFilter);
     binding->BindListView(&DeviceList(), kHiddenColumns);
     binding->SetStatusControl(&StatusBar());
@@ -308,22 +306,16 @@ void TMainForm::RunSetIP(int row) {
 }
 
 void TMainForm::SendSetIP(int row, TDLG_SetIP& dialog) {
-    // Refused here rather than sent: the codec would turn an incomplete address into 255.255.255.255.
-    const QString address = CheckedAddressText(DottedTextFromEdits(dialog.IPEdits()), AddressKind::IpAddress);
-    const QString netmask =
-        CheckedAddressText(DottedTextFromEdits(dialog.NetmaskEdits()), AddressKind::Netmask);
-
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(SetIPVarDefs);
+    AddSetIPVars(request.Vars, DottedTextFromEdits(dialog.IPEdits()).toStdString(),
+                 DottedTextFromEdits(dialog.NetmaskEdits()).toStdString());
     request.Device.MacAddress = DeviceList().RowText(row, kMacColumn).toStdString();
     {
         QString plain = dialog.TakePassword();
         const auto wipe = qScopeGuard([&plain] { WipeString(plain); });
         const SecretBytes password(plain);
-        request.Device.Password = EncryptAccessPassword(kAccessPasswordKey, password.Text());
+        request.Device.Password = SetIPPassword(password.Text());
     }
-    request.Vars.Var(0).Value = address.toStdString();
-    request.Vars.Var(1).Value = netmask.toStdString();
     request.Timeout = kSetIPTimeout;
     request.Set();
     DeviceList().SetRowText(row, kIpColumn, QString::fromStdString(request.Vars.Var(0).Value));

@@ -144,11 +144,12 @@ std::string Fill(int index, std::initializer_list<std::pair<std::string_view, st
     return text;
 }
 
-std::optional<std::string> RejectNumber(const EditSpecifier& rules, const QString& text) {
+std::optional<std::string> RejectNumber(const EditSpecifier& rules, const QString& text,
+                                        const LocaleSettings& locale) {
     const double value = LeadingNumber(text.toStdString());
     if (value >= rules.MinValue && value <= rules.MaxValue) return std::nullopt;
-    return Fill(kNumberOutOfRange, {{"[MIN]", FormatGeneralFloat(rules.MinValue)},
-                                    {"[MAX]", FormatGeneralFloat(rules.MaxValue)}});
+    return Fill(kNumberOutOfRange, {{"[MIN]", FormatGeneralFloat(rules.MinValue, locale)},
+                                    {"[MAX]", FormatGeneralFloat(rules.MaxValue, locale)}});
 }
 
 std::optional<std::string> RejectLength(const EditSpecifier& rules, const QString& text) {
@@ -227,12 +228,13 @@ QString FilterEditText(const EditSpecifier& rules, const QString& text) {
     return kept;
 }
 
-std::optional<std::string> RejectionOf(const EditSpecifier& rules, const QString& text) {
+std::optional<std::string> RejectionOf(const EditSpecifier& rules, const QString& text,
+                                       const LocaleSettings& locale) {
     switch (rules.Conversion) {
         case 'f':
         case 'i':
         case 'u':
-            return RejectNumber(rules, text);
+            return RejectNumber(rules, text, locale);
         case 'h':
         case 's':
             return RejectLength(rules, text);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "LocaleSettings.h"
+
 // One edit specifier ("%u{w36n0x255l3ae.}") read into the rules it sets for an edit.
 struct EditSpecifier {
     enum Flag : std::uint8_t {
@@ -36,8 +38,10 @@ struct EditSpecifier {
 [[nodiscard]] QString FilterEditText(const EditSpecifier& rules, const QString& text);
 
 // Why a non-empty text is refused when the edit is left: the message with its placeholders
-// filled, or nothing for an accepted text. The empty text is judged by the caller (kNotEmpty).
-[[nodiscard]] std::optional<std::string> RejectionOf(const EditSpecifier& rules, const QString& text);
+// filled (bounds written with the locale's decimal separator), or nothing for an accepted text.
+// The empty text is judged by the caller (kNotEmpty).
+[[nodiscard]] std::optional<std::string> RejectionOf(const EditSpecifier& rules, const QString& text,
+                                                     const LocaleSettings& locale = {});
 
 // The leading number of a text (optional "-", digits, optional "." and digits) as a
 // floating-point value; a text without one gives 0, a number too large for a double +-infinity.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QValidator>
 #include <functional>
 
 // A single-line edit with one assignable text-change handler, one assignable focus-loss handler
@@ -11,9 +12,6 @@ class OvEdit : public QLineEdit {
 
 public:
     using Handler = std::function<void(OvEdit& edit)>;
-
-    // Qt's own default maximum length, used where the edit has no limit.
-    static constexpr int kNoLengthLimit = 32767;
 
     explicit OvEdit(QWidget* parent = nullptr);
 
@@ -29,17 +27,26 @@ public:
     [[nodiscard]] int Tag() const noexcept { return tag_; }
     void SetTag(int tag) noexcept { tag_ = tag; }
 
-    // The maximum text length in characters; 0 means no limit.
+    // The maximum length in characters of what the user types, pastes or drops; 0 means no limit.
+    // A text the program sets is kept whole, however long: the user can then shorten it but not
+    // lengthen it.
     void SetMaxLen(int maxLen);
-    [[nodiscard]] int MaxLen() const;
+    [[nodiscard]] int MaxLen() const noexcept { return maxLen_; }
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    class TypedLengthLimit;
+
     void RunChangeHandler();
+    // The validator's judgement of a changed text: what the user added beyond the limit goes.
+    [[nodiscard]] QValidator::State LimitTyped(QString& text, int& cursor) const;
 
     Handler onChange_;
     Handler onExit_;
     int tag_ = 0;
+    int maxLen_ = 0;
+    TypedLengthLimit* limit_ = nullptr;  // owned by the edit, as its child
+    QString shownText_;                  // the text before the change being judged
 };

@@ -307,7 +307,7 @@ void OvEditConstraint::EditExit(OvEdit& edit) {
         }
         return;
     }
-    if (const std::optional<std::string> rejection = RejectionOf(*entry, text)) {
+    if (const std::optional<std::string> rejection = RejectionOf(*entry, text, locale_)) {
         Report(*entry, edit, *rejection);
         return;
     }

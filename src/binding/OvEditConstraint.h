@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "EditSpecifier.h"
+#include "LocaleSettings.h"
 #include "OvEdit.h"
 
 class QWidget;
@@ -47,6 +48,8 @@ public:
 
     [[nodiscard]] QWidget* Form() const { return form_; }
     [[nodiscard]] bool RememberText() const noexcept { return rememberText_; }
+    // The user's locale, in which the messages write their numbers; the defaults until set.
+    void SetLocale(const LocaleSettings& locale) { locale_ = locale; }
 
     // Attaches one specifier to the edit. A bad specifier raises "Bad format specifier of edit's
     // constraint!" (code -2) and leaves the edit as it was. Constraining an edit again adds a
@@ -84,6 +87,7 @@ private:
 
     QPointer<QWidget> form_;
     bool rememberText_;
+    LocaleSettings locale_;
     std::vector<std::unique_ptr<detail::EditConstraint_s>> entries_;  // stable addresses
     // Handlers hold a weak reference to it: once the engine is gone they do nothing.
     std::shared_ptr<void> alive_;

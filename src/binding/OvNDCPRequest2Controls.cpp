@@ -1,9 +1,10 @@
 #include "OvNDCPRequest2Controls.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <chrono>
+
 #include <QTime>
 
+#include "EventWait.h"
 #include "Messages.h"
 #include "OvException.h"
 #include "OvMemo.h"
@@ -72,12 +73,7 @@ OvNDCPRequest2Controls::~OvNDCPRequest2Controls() {
 void OvNDCPRequest2Controls::WaitForPendingCommands() {
     if (waitedForPending_) return;
     waitedForPending_ = true;
-    QElapsedTimer waited;
-    waited.start();
-    while (pendingCount_ > 0 && waited.elapsed() < kDestructionWaitMs && QCoreApplication::instance()) {
-        const int left = static_cast<int>(kDestructionWaitMs - waited.elapsed());
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, left > 0 ? left : 1);
-    }
+    ProcessEventsWhile([this] { return pendingCount_ > 0; }, std::chrono::milliseconds(kDestructionWaitMs));
 }
 
 void OvNDCPRequest2Controls::SetStatusControl(QWidget* control) { statusControl_ = control; }

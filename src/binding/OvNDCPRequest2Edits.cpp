@@ -20,7 +20,9 @@ LocaleSettings CurrentLocale() {
 }  // namespace
 
 OvNDCPRequest2Edits::OvNDCPRequest2Edits(QWidget* ownerForm)
-    : OvNDCPRequest2Controls(ownerForm), Constraints(ownerForm, true) {}
+    : OvNDCPRequest2Controls(ownerForm), Constraints(ownerForm, true) {
+    Constraints.SetLocale(CurrentLocale());
+}
 
 OvNDCPRequest2Edits::~OvNDCPRequest2Edits() {
     WaitForPendingCommands();
@@ -83,6 +85,7 @@ void OvNDCPRequest2Edits::BeforeRequest(std::uint8_t) {
     gatheredRows_.clear();
     listView_->ClearRows();
     macIndex_.clear();
+    macIndexPositions_.clear();
     macIndexRows_ = 0;
 }
 
@@ -158,8 +161,10 @@ void OvNDCPRequest2Edits::AddRow(std::uint8_t command) {
     } else {
         listView_->AppendRow(texts);
     }
-    if (macIndexRows_ + 1 == ListedRows()) {
-        for (const int position : macIndexPositions_) {
+    // The index follows the new row only if it was built for this layout's MAC address columns;
+    // otherwise it falls behind, and the next duplicate check rebuilds it from the list.
+    if (macIndexRows_ + 1 == ListedRows() && macIndexPositions_ == layout.macPositions) {
+        for (const int position : layout.macPositions) {
             macIndex_.insert(ColumnValue(layout.columns[static_cast<std::size_t>(position)]));
         }
         ++macIndexRows_;
@@ -187,12 +192,11 @@ void OvNDCPRequest2Edits::RowToVariables() {
     if (!listView_) return;
     const int row = listView_->SelectedRow();
     if (row < 0) return;
-    int k = 0;
-    for (int v = 0; v < Request.Vars.Count(); ++v) {
-        detail::NDCPVar_s& var = Request.Vars.Var(v);
-        if (var.Parts || !(var.Access & kReadable)) continue;
-        var.Value = listView_->RowText(row, k).toStdString();
-        ++k;
+    // Each variable without parts reads the column the layout gave it: hidden columns come first.
+    const std::vector<Column>& columns = CurrentRowLayout().columns;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].part >= 0) continue;
+        Request.Vars.Var(columns[c].var).Value = listView_->RowText(row, static_cast<int>(c)).toStdString();
     }
 }
 

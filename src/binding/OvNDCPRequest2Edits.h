@@ -33,7 +33,8 @@ public:
     void CollectValues() override;
     void AfterRequest(std::uint8_t command) override;
 
-    // Reads the selected row back into the variables without parts that are readable.
+    // Reads the selected row back into the readable variables without parts, each from the column
+    // that the row layout (hidden columns first) gives it.
     void RowToVariables();
 
     OvListView::SelectItemHandler SavedSelectItem;

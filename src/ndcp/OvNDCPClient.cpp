@@ -1,12 +1,12 @@
 #include "OvNDCPClient.h"
 
 #include <algorithm>
+#include <bitset>
 #include <utility>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 
+#include "EventWait.h"
 #include "Messages.h"
 #include "NDCPSocket.h"
 #include "NetworkSetting.h"
@@ -39,22 +39,29 @@ void OvNDCPClient::OpenSocket() {
 OvNDCPClient::~OvNDCPClient() {
     sweepTimer_->stop();
     // Answers may still complete their requests; time-outs are no longer swept.
-    QElapsedTimer waited;
-    waited.start();
-    while (!pending_.empty() && waited.elapsed() < kDestructionWaitMs && QCoreApplication::instance()) {
-        const int left = static_cast<int>(kDestructionWaitMs - waited.elapsed());
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, std::max(left, 1));
-    }
+    ProcessEventsWhile([this] { return !pending_.empty(); }, destructionWait_);
     pending_.clear();
     socket_.reset();
 }
 
 int OvNDCPClient::ReceiveBufferSize() const { return socket_ ? socket_->ReceiveBufferSize() : 0; }
 
+std::uint8_t OvNDCPClient::FreeSequence() const {
+    std::bitset<256> taken;
+    for (const auto& record : pending_) taken.set(record->Sequence);
+    for (int step = 0; step < 256; ++step) {
+        const auto candidate = static_cast<std::uint8_t>(sequence_ + step);
+        if (!taken.test(candidate)) return candidate;
+    }
+    throw OvException("All 256 sequence numbers are in use by pending requests!", kNotDone);
+}
+
 std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_view password,
                                        const OvNDCPVarList& vars, std::uint8_t command, OvNDCPCallback callback,
                                        std::int32_t timeout) {
-    const std::vector<std::uint8_t> datagram = BuildRequest(macText, password, vars, command, sequence_, locale_);
+    const std::uint8_t sequence = FreeSequence();
+    const std::vector<std::uint8_t> datagram =
+        BuildRequest(macText, password, vars, command, sequence, locale_);
     if (!socket_) RaiseNDCPError(kSocketReadWriteError);
     const NDCPNetworkSetting& setting = NetworkSetting();
     if (!socket_->Send(datagram, setting.destinationAddress, setting.destinationPort)) {
@@ -62,7 +69,7 @@ std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_vie
     }
 
     auto record = std::make_unique<detail::NDCPReqData>();
-    record->Sequence = sequence_;
+    record->Sequence = sequence;
     std::copy_n(datagram.begin() + kOffsetTargetMac, record->MacAddress.size(), record->MacAddress.begin());
     record->MacText = MacBytesToText(record->MacAddress);
     record->Password = std::string(password);
@@ -71,7 +78,8 @@ std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_vie
     record->Callback = std::move(callback);
     record->Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::int64_t{timeout} * 10);
     pending_.push_back(std::move(record));
-    return sequence_++;
+    sequence_ = static_cast<std::uint8_t>(sequence + 1);
+    return sequence;
 }
 
 void OvNDCPClient::ReadPendingDatagrams() {

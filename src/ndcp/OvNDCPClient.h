@@ -58,9 +58,11 @@ public:
     explicit OvNDCPClient(QObject* owner);
     ~OvNDCPClient() override;
 
-    // Sends one request and returns the sequence number used. Raises kBadMacAddress,
-    // kBadCommandType, the value encoder's errors and kSocketReadWriteError; on any of them
-    // nothing is pending and the counter is unchanged.
+    // Sends one request and returns the sequence number used: the counter's value, or the next
+    // one that no pending request holds, so that every answer finds its own request. Raises
+    // kBadMacAddress, kBadCommandType, the value encoder's errors, kSocketReadWriteError, and
+    // kNotDone when all 256 numbers are pending; on any of them nothing is pending and the
+    // counter is unchanged.
     std::uint8_t SendRequest(std::string_view macText, std::string_view password, const OvNDCPVarList& vars,
                              std::uint8_t command, OvNDCPCallback callback, std::int32_t timeout);
 
@@ -76,6 +78,9 @@ public:
     // The receive buffer size the system granted, in bytes.
     [[nodiscard]] int ReceiveBufferSize() const;
 
+    // How long destruction waits for pending requests; kDestructionWaitMs unless a test shortens it.
+    void SetDestructionWait(std::chrono::milliseconds limit) noexcept { destructionWait_ = limit; }
+
     [[nodiscard]] const LocaleSettings& Locale() const noexcept { return locale_; }
     void SetLocale(const LocaleSettings& locale) { locale_ = locale; }
 
@@ -85,6 +90,8 @@ private:
     // kReadBudgetMs; the rest waits for the next readiness notification, so that timers and
     // repaints keep their turn during a burst of answers.
     void ReadPendingDatagrams();
+    // The sequence number for the next send; raises kNotDone when every number is pending.
+    [[nodiscard]] std::uint8_t FreeSequence() const;
     detail::NDCPReqData* FindPending(std::uint8_t sequence);
     void Complete(detail::NDCPReqData& record, int code);
 
@@ -93,6 +100,7 @@ private:
     QTimer* sweepTimer_ = nullptr;                // child of this object
     std::unique_ptr<detail::NDCPSocket> socket_;  // null without a socket
     LocaleSettings locale_;
+    std::chrono::milliseconds destructionWait_{kDestructionWaitMs};
 };
 
 // Creates the one client with the given owner (which destroys it) and empties both texts of the

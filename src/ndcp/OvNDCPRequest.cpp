@@ -15,11 +15,42 @@ LocaleSettings ClientLocale() {
     return client ? client->Locale() : LocaleSettings{};
 }
 
+constexpr std::string_view kDeletedWhileDiscovering = "The request was deleted while it waited for answers!";
+constexpr std::string_view kDeletedWhileWaiting = "The request was deleted while it waited for its answer!";
+
+[[noreturn]] void RaiseDeleted(std::string_view text) { throw OvException(std::string(text), kNotDone); }
+
 }  // namespace
+
+// Holds Lock and the waiting mark for one synchronous command. When a handler run inside the wait
+// deletes the request, the destructor has released both and the scope leaves the freed request
+// alone.
+class OvNDCPRequest::CommandScope {
+public:
+    explicit CommandScope(OvNDCPRequest& request) : request_(request), alive_(request.alive_) {
+        request_.Lock.lock();
+        request_.waiting_ = true;
+    }
+    ~CommandScope() {
+        if (alive_.expired()) return;
+        request_.waiting_ = false;
+        request_.Lock.unlock();
+    }
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+
+private:
+    OvNDCPRequest& request_;
+    const std::weak_ptr<const int> alive_;
+};
 
 OvNDCPRequest::OvNDCPRequest() { LoadDefaults(); }
 
-OvNDCPRequest::~OvNDCPRequest() = default;
+OvNDCPRequest::~OvNDCPRequest() {
+    // Deleted by a handler inside a synchronous command's wait, on the thread that holds the lock:
+    // released here, so that it is not destroyed held and the command never touches it again.
+    if (waiting_) Lock.unlock();
+}
 
 std::string OvNDCPRequest::ExpandExpression(std::string_view expression, bool quoting,
                                             std::string_view marker) const {
@@ -38,7 +69,9 @@ void OvNDCPRequest::LoadDefaults() { Device = DefaultDevice(); }
 void OvNDCPRequest::RefuseWhileWaiting() const {
     // A command started from an event handled inside the wait would overwrite what the
     // waiting command is about to read.
-    if (waiting_) throw OvException("The request is still waiting for an answer to its last command!");
+    if (waiting_) {
+        throw OvException("The request is still waiting for an answer to its last command!", kNotDone);
+    }
 }
 
 OvNDCPCallback OvNDCPRequest::BindCallback(void (OvNDCPRequest::*handler)(const OvNDCPError&,
@@ -54,33 +87,37 @@ std::uint8_t OvNDCPRequest::Send(std::uint8_t command, OvNDCPCallback callback) 
     return client->SendRequest(Device.MacAddress, Device.Password, Vars, command, std::move(callback), Timeout);
 }
 
-bool OvNDCPRequest::WaitWhileBusy() {
+OvNDCPRequest::WaitEnd OvNDCPRequest::WaitWhileBusy() {
     const std::weak_ptr<const int> alive = alive_;
-    waiting_ = true;
     while (Busy == 1) {
         if (!ClientInstance()) {
             // The client went away with the answer still outstanding: nothing can end the wait.
             LastResult = OvNDCPError{kSocketReadWriteError, std::string(NDCPMessage(kSocketReadWriteError)),
                                      LastResult.Sequence, LastResult.Command, Device.MacAddress, Device.Password};
             Busy = 0;
-            break;
+            return WaitEnd::ClientGone;
         }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (alive.expired()) return false;
+        if (alive.expired()) return WaitEnd::RequestGone;
     }
-    waiting_ = false;
-    return true;
+    return WaitEnd::Outcome;
 }
 
 bool OvNDCPRequest::Discover(bool first) {
     RefuseWhileWaiting();
     if (first) {
-        const std::unique_lock lock(Lock);
-        Results.clear();
-        Cursor = 0;
-        Busy = 1;
-        Send(kDiscoverCommand, BindCallback(&OvNDCPRequest::OnDiscoverAnswer));
-        if (!WaitWhileBusy()) throw OvException("The request was deleted while it waited for answers!");
+        WaitEnd end = WaitEnd::Outcome;
+        {
+            const CommandScope command(*this);
+            Results.clear();
+            droppedAnswers_ = 0;
+            Cursor = 0;
+            Busy = 1;
+            Send(kDiscoverCommand, BindCallback(&OvNDCPRequest::OnDiscoverAnswer));
+            end = WaitWhileBusy();
+            if (end == WaitEnd::RequestGone) RaiseDeleted(kDeletedWhileDiscovering);
+        }
+        if (end == WaitEnd::ClientGone) throw OvException(LastResult.Message, LastResult.Code);
     }
     if (Cursor < 0 || static_cast<std::size_t>(Cursor) >= Results.size()) return false;
     Vars.Assign(*Results[static_cast<std::size_t>(Cursor)]);
@@ -91,10 +128,10 @@ bool OvNDCPRequest::Discover(bool first) {
 void OvNDCPRequest::RunAnswered(std::uint8_t command) {
     RefuseWhileWaiting();
     {
-        const std::unique_lock lock(Lock);
+        const CommandScope scope(*this);
         Busy = 1;
         Send(command, BindCallback(&OvNDCPRequest::OnAnswer));
-        if (!WaitWhileBusy()) throw OvException("The request was deleted while it waited for its answer!");
+        if (WaitWhileBusy() == WaitEnd::RequestGone) RaiseDeleted(kDeletedWhileWaiting);
     }
     if (LastResult.Code != kOk) throw OvException(LastResult.Message, LastResult.Code);
 }
@@ -115,7 +152,11 @@ std::uint8_t OvNDCPRequest::GetAsync(OvNDCPCallback callback) {
 
 void OvNDCPRequest::OnDiscoverAnswer(const OvNDCPError& outcome, const OvNDCPVarList& vars) {
     if (outcome.Code == kOk) {
-        Results.push_back(std::make_unique<OvNDCPVarList>(vars));
+        if (Results.size() < kMaxDiscoverAnswers) {
+            Results.push_back(std::make_unique<OvNDCPVarList>(vars));
+        } else {
+            ++droppedAnswers_;
+        }
         return;
     }
     LastResult = outcome;

@@ -39,7 +39,13 @@ public:
     void Set();
     [[nodiscard]] bool MatchesFilter() const;
 
-    // True while a synchronous command waits for its outcome.
+    // What one synchronous Discover keeps: far more devices than a network segment holds, yet
+    // bounded against a flood of answers or replays.
+    static constexpr std::size_t kMaxDiscoverAnswers = 65536;
+    // The answers of the last synchronous Discover dropped for want of room.
+    [[nodiscard]] std::size_t DroppedAnswers() const noexcept { return droppedAnswers_; }
+
+    // True while a synchronous command runs, from its send until its outcome is in.
     [[nodiscard]] bool Waiting() const noexcept { return waiting_; }
 
     std::int32_t Timeout = 100;
@@ -62,12 +68,18 @@ protected:
     [[nodiscard]] std::weak_ptr<const void> LifeToken() const { return alive_; }
 
 private:
+    class CommandScope;
+    // How the wait of a synchronous command ended.
+    enum class WaitEnd { Outcome, ClientGone, RequestGone };
+
     void RefuseWhileWaiting() const;
     std::uint8_t Send(std::uint8_t command, OvNDCPCallback callback);
-    // Processes events until Busy clears; returns false when the request was destroyed meanwhile.
-    [[nodiscard]] bool WaitWhileBusy();
+    // Processes events until Busy clears, the client goes away (LastResult then holds
+    // kSocketReadWriteError) or the request is deleted by a handler run inside the wait.
+    [[nodiscard]] WaitEnd WaitWhileBusy();
     void RunAnswered(std::uint8_t command);
 
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     bool waiting_ = false;
+    std::size_t droppedAnswers_ = 0;
 };

@@ -190,7 +190,9 @@ private:
     // frame; only left operands (which hold no "|", respectively no "&", so they nest at most
     // twice) and group contents (counted by depth) recurse.
     bool Evaluate(std::int32_t begin, std::int32_t end, int depth) {
-        if (depth > kMaxExpressionDepth) throw OvException("The expression is nested too deeply!");
+        if (depth > kMaxExpressionDepth) {
+            throw OvException("The expression is nested too deeply!", kBadExpressionSyntax);
+        }
         Cursor quote(*this, kQuote);
         Cursor open(*this, '(');
         Cursor bar(*this, '|');
@@ -247,7 +249,11 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Comparison
 
-[[nodiscard]] bool IsBlankOrControl(char c) noexcept { return static_cast<unsigned char>(c) <= ' '; }
+// Blanks, the control characters 0x00 to 0x1F and DEL (0x7F).
+[[nodiscard]] bool IsBlankOrControl(char c) noexcept {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= ' ' || byte == 0x7F;
+}
 
 [[nodiscard]] std::string_view Trim(std::string_view text) noexcept {
     while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);

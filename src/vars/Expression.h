@@ -12,7 +12,7 @@ class OvNDCPVarList;
 inline constexpr std::array<std::string_view, 6> kComparisonOperators = {"<>", ">=", "<=", ">", "<", "="};
 
 // Longest accepted nesting of parentheses in EvaluateLogic; a deeper text raises OvException
-// "The expression is nested too deeply!" with code 0 (a description in words, not a table code).
+// "The expression is nested too deeply!" with kBadExpressionSyntax.
 inline constexpr int kMaxExpressionDepth = 256;
 
 // Replaces every reference (marker, digits, optionally "." and digits) by the value of the variable

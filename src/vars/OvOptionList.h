@@ -40,7 +40,7 @@ public:
     [[nodiscard]] const detail::Option_s& Option(int index) const;
 
     [[nodiscard]] int IndexOfText(std::string_view text) const;
-    // Kind 1 raises OvException (code 0, quoting the text) for a text that is neither "(NULL)"
+    // Kind 1 raises OvException (kUnknownError, quoting the text) for a text that is neither "(NULL)"
     // nor a signed 32-bit decimal integer.
     [[nodiscard]] int IndexOfValue(std::string_view text) const;
     [[nodiscard]] std::string ToDisplayText(std::string_view value) const;

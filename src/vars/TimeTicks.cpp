@@ -53,7 +53,10 @@ TimeTicks TimeTicks::FromText(std::string_view text) {
         seconds = PieceValue(rest.substr(0, dot));
         hundredths = PieceValue(rest.substr(dot + 1));
     } else {
-        seconds = PieceValue(rest);  // "h:mm:ss" without hundredths
+        // A deliberate departure from reading seconds only before a ".": "2:03:04" names its
+        // seconds as plainly as "2:03:04.00", and that reading would drop them without a word
+        // (2 h 3 min). Texts written here always have the ".", so they read the same either way.
+        seconds = PieceValue(rest);
     }
     return TimeTicks(days * kPerDay + hours * kPerHour + minutes * kPerMinute + seconds * kPerSecond +
                      hundredths);

@@ -20,7 +20,7 @@ inline constexpr int kElementHeaderSize = 3;
 
 // Writes one element (identifier, element length, value bytes) into out and returns the number of
 // bytes written, or kBadValueType for type 0 and 18 to 255 (the identifier is then the only byte
-// written). Raises OvException (code 0) when the value text does not convert, when a value is longer
+// written). Raises OvException (kUnknownError) when the value text does not convert, when a value is longer
 // than the 65532 bytes an element can frame, and when the element does not fit in out; nothing past
 // out is ever written. The unsigned integer types also take decimal texts up to 4294967295, and a
 // macaddress text of fewer than six bytes is completed with zero bytes.

@@ -9,7 +9,7 @@
 #include "LocaleSettings.h"
 
 // Text forms of NDCP values shared by the wire codec, the expressions and the bound controls.
-// The parsers raise OvException (code 0) with a message that quotes the text they refuse.
+// The parsers raise OvException (kUnknownError) with a message that quotes the text they refuse.
 
 // A signed 32-bit decimal integer: optional sign, then decimal digits, nothing else.
 [[nodiscard]] std::int32_t ParseInt32Text(std::string_view text);
@@ -39,7 +39,7 @@
 [[nodiscard]] std::string FormatDateTime(double dateTime, const LocaleSettings& locale = {});
 // Reads at least the form FormatDateTime writes; also "yyyy/mm/dd", "yyyy/mm/dd hh:nn[:ss]" on the
 // 24-hour clock and the am/pm designators of the locale (letter case ignored). Blanks around the
-// text are ignored; any other text raises OvException (code 0) quoting it.
+// text are ignored; any other text raises OvException (kUnknownError) quoting it.
 [[nodiscard]] double ParseDateTime(std::string_view text, const LocaleSettings& locale = {});
 // The date-time number of a calendar date and time; throws for an impossible date.
 [[nodiscard]] double EncodeDateTime(int year, int month, int day, int hour, int minute, int second,

@@ -56,43 +56,6 @@ TEST(DottedTextTest, SplitsIntoTheEditsPieceByPieceAndJoinsBack) {
     EXPECT_EQ(four.Texts(), QStringList({"", "", "", ""}));
 }
 
-TEST(CheckedAddressTextTest, CompleteAddressesAreWrittenInPlainDecimal) {
-    const std::tuple<const char*, AddressKind, const char*> cases[] = {
-        {"192.168.0.5", AddressKind::IpAddress, "192.168.0.5"},
-        {"192.168.000.010", AddressKind::IpAddress, "192.168.0.10"},  // not octal
-        {"10.0.0.08", AddressKind::IpAddress, "10.0.0.8"},            // not "no address"
-        {"255.255.128.0", AddressKind::Netmask, "255.255.128.0"},
-        {"255.255.255.255", AddressKind::Netmask, "255.255.255.255"},
-        {"0.0.0.0", AddressKind::Netmask, "0.0.0.0"},
-    };
-    for (const auto& [text, kind, expected] : cases) {
-        EXPECT_EQ(CheckedAddressText(QString::fromLatin1(text), kind), QString::fromLatin1(expected)) << text;
-    }
-}
-
-TEST(CheckedAddressTextTest, IncompleteOrImpossibleAddressesAreRefusedWithTheirReason) {
-    const std::tuple<const char*, AddressKind, const char*> cases[] = {
-        {"192.168..5", AddressKind::IpAddress, kIncompleteIpAddress},
-        {"", AddressKind::IpAddress, kIncompleteIpAddress},
-        {"1.2.3", AddressKind::IpAddress, kIncompleteIpAddress},
-        {"255.255.255.", AddressKind::Netmask, kIncompleteNetmask},
-        {"192.168.0.256", AddressKind::IpAddress, kAddressNumberOutOfRange},
-        {"192.168.0.1x", AddressKind::IpAddress, kAddressNumberOutOfRange},
-        {"255.0.255.0", AddressKind::Netmask, kNetmaskNotContiguous},
-        {"255.255.255.1", AddressKind::Netmask, kNetmaskNotContiguous},
-        {"0.255.255.255", AddressKind::Netmask, kNetmaskNotContiguous},
-    };
-    for (const auto& [text, kind, message] : cases) {
-        SCOPED_TRACE(text);
-        try {
-            static_cast<void>(CheckedAddressText(QString::fromLatin1(text), kind));
-            ADD_FAILURE() << "accepted";
-        } catch (const OvException& error) {
-            EXPECT_STREQ(error.what(), message);
-        }
-    }
-}
-
 TEST(SmallTextsTest, CountTextsDesktopAddressesAndLocaleSeparators) {
     const std::pair<int, const char*> counts[] = {
         {0, "0 device found."}, {1, "1 device found."}, {2, "2 devices found."}, {13, "13 devices found."}};

@@ -1,5 +1,6 @@
 #include "JpegImage.h"
 
+#include "Messages.h"
 #include "OvException.h"
 
 #include <QByteArray>
@@ -168,7 +169,7 @@ TEST(JpegImageTest, DamagedDataRaisesTheDecoderReason) {
             static_cast<void>(JpegImage::Decode(bad.bytes));
             ADD_FAILURE() << "decoded without an error";
         } catch (const OvException& e) {
-            EXPECT_EQ(e.Code(), 0);
+            EXPECT_EQ(e.Code(), kUnknownError);
             EXPECT_EQ(e.Message(), std::string("Cannot decode JPEG picture: ") + bad.reason);
         }
     }
@@ -189,7 +190,7 @@ TEST(JpegImageTest, CutOrAlteredFilesNeverCrash) {
             const QImage image = JpegImage::Decode(altered);
             EXPECT_FALSE(image.isNull()) << "byte " << at;
         } catch (const OvException& e) {
-            EXPECT_EQ(e.Code(), 0) << "byte " << at;
+            EXPECT_EQ(e.Code(), kUnknownError) << "byte " << at;
         }
     }
 }
@@ -199,7 +200,7 @@ TEST(JpegImageTest, LoadNamesThePathInItsErrors) {
         static_cast<void>(JpegImage::Load(":/images/missing.jpg"));
         ADD_FAILURE() << "loaded a missing resource";
     } catch (const OvException& e) {
-        EXPECT_EQ(e.Code(), 0);
+        EXPECT_EQ(e.Code(), kUnknownError);
         EXPECT_EQ(e.Message(), "Cannot open picture \":/images/missing.jpg\"");
     }
 
@@ -214,7 +215,7 @@ TEST(JpegImageTest, LoadNamesThePathInItsErrors) {
         static_cast<void>(JpegImage::Load(path));
         ADD_FAILURE() << "loaded a cut file";
     } catch (const OvException& e) {
-        EXPECT_EQ(e.Code(), 0);
+        EXPECT_EQ(e.Code(), kUnknownError);
         EXPECT_EQ(e.Message(),
                   "Cannot decode JPEG picture \"" + path.toStdString() + "\": Premature end of JPEG file");
     }

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "AddressRules.h"
 #include "AppTestSupport.h"
 #include "DottedText.h"
 #include "PasswordCipher.h"

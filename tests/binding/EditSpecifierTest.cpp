@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "Messages.h"
 #include "OvException.h"
 
 namespace {
@@ -101,7 +102,7 @@ TEST(EditSpecifierTest, PassesOnConversionErrorsOfNumbers) {
             (void)ParseEditSpecifier(specifier);
             ADD_FAILURE() << "accepted";
         } catch (const OvException& e) {
-            EXPECT_EQ(e.Code(), 0);  // the parsers' own error, not the grammar's
+            EXPECT_EQ(e.Code(), kUnknownError);  // the parsers' own error, not the grammar's
         }
     }
 }

@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
+#include "DeviceProfile.h"
 #include "LoopbackResponder.h"
 #include "OvException.h"
 #include "OvNDCPClient.h"
-#include "TestTables.h"
 
 namespace {
 
@@ -165,6 +165,40 @@ TEST_F(RequestBindingFillTest, RowsAddedBehindTheBindingsBackStillCountForDuplic
     binding->Request.Vars.Var(0).Parts->Part(2).Value = MacText(7);
     binding->PutResponse(kDiscoverCommand);
     EXPECT_EQ(Column(1), (std::vector<std::string>{"alpha", "beta", "by hand"}));
+}
+
+// The Set IP pair of plain variables, IP address 1.1.1.1 and netmask 255.0.0.0, read by Get rows.
+void UsePlainAddresses(OvNDCPRequest2Edits& b) {
+    b.Request.Vars.Clear();
+    b.Request.Vars.AddDefinitions(kSetIpVarDefs);
+    b.Request.Vars.Var(0).Value = "1.1.1.1";
+    b.Request.Vars.Var(1).Value = "255.0.0.0";
+}
+
+TEST_F(RequestBindingFillTest, GetRowAfterTheLayoutShrankReadsOnlyItsOwnColumns) {
+    answers = {{"alpha", MacText(1)}};
+    binding = std::make_unique<OvNDCPRequest2Edits>(window.get());
+    Configure(*binding, "0.0");
+    binding->Execute(kDiscoverCommand);  // the duplicate index now follows the MAC address, column 2
+    UsePlainAddresses(*binding);         // two columns from now on
+    binding->BeforeRequest(kGetCommand);
+    binding->PutResponse(kGetCommand);
+    ASSERT_EQ(listView->RowCount(), 1);
+    EXPECT_EQ(Row(0).mid(0, 2), QStringList({"1.1.1.1", "255.0.0.0"}));
+}
+
+TEST_F(RequestBindingFillTest, SelectedRowGivesEachVariableTheColumnItWasListedIn) {
+    binding = std::make_unique<OvNDCPRequest2Edits>(window.get());
+    Configure(*binding, "1");  // the netmask column comes first
+    UsePlainAddresses(*binding);
+    binding->BeforeRequest(kGetCommand);
+    binding->PutResponse(kGetCommand);
+    EXPECT_EQ(Row(0).mid(0, 2), QStringList({"255.0.0.0", "1.1.1.1"}));
+    binding->Request.Vars.Var(0).Value.clear();
+    binding->Request.Vars.Var(1).Value.clear();
+    listView->SelectRow(0);
+    EXPECT_EQ(binding->Request.Vars.Var(0).Value, "1.1.1.1");
+    EXPECT_EQ(binding->Request.Vars.Var(1).Value, "255.0.0.0");
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ TEST_F(EditConstraintTest, SetIpFormatBuildsFourEditsWithDotsBetween) {
         EXPECT_EQ(edit->parentWidget(), panel);
         EXPECT_EQ(edit->pos(), QPoint(x, 0));
         EXPECT_EQ(edit->width(), 36);
-        EXPECT_EQ(edit->maxLength(), 3);
+        EXPECT_EQ(edit->MaxLen(), 3);
         EXPECT_NE(engine->FindEntry(edit), nullptr);
         x += 37;
         if (i == 3) break;
@@ -194,6 +194,75 @@ TEST_F(EditConstraintTest, PasswordFieldMovesOnAfterTheTwelfthCharacter) {
     EXPECT_EQ(ui.focusPosts, (std::vector<QWidget*>{&form}));
 }
 
+TEST_F(EditConstraintTest, TextsSetByTheProgramKeepTheirLengthAndAreCheckedOnExit) {
+    OvEdit& ip = Constrained("%u{w36n0x255l3ae.}");
+    for (const char* placeholder : {"(NOTDONE)", "(NULL)"}) {
+        ip.setText(placeholder);
+        EXPECT_EQ(ip.text(), placeholder);
+    }
+    EXPECT_TRUE(ui.beeps.empty());
+    const struct {
+        const char* specifier;
+        const char* text;
+        const char* message;
+    } rows[] = {
+        {"%s{l4}", "abcdef", "Please enter a string whose length is less than 4!"},
+        {"%h{l2}", "ABCD", "Please enter a hex string whose length is less than 2!"},
+        {"%n.{l2}", "1.2.3",
+         "Please enter a delimited number string with delimiter '.'.\nHere,the count of the number is less "
+         "than 2!"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.specifier);
+        ui.boxes.clear();
+        OvEdit& edit = Constrained(row.specifier);
+        edit.setText(row.text);
+        EXPECT_EQ(edit.text(), row.text);
+        Leave(edit);
+        EXPECT_EQ(ui.BoxTexts(), (std::vector<QString>{row.message}));
+    }
+}
+
+TEST_F(EditConstraintTest, BoundsAreReportedWithTheUsersDecimalSeparator) {
+    LocaleSettings comma;
+    comma.decimalSeparator = ',';
+    engine->SetLocale(comma);
+    OvEdit& edit = Constrained("%f{n0.5x2.25}");
+    edit.setText("3");
+    Leave(edit);
+    EXPECT_EQ(ui.BoxTexts(), (std::vector<QString>{"Please enter a number between 0,5 and 2,25!"}));
+}
+
+TEST_F(EditConstraintTest, TypingAndPastingStopAtTheLimit) {
+    ShowActive();
+    OvEdit& edit = Constrained("%s{l4}");
+    edit.show();
+    edit.setFocus();
+    QTest::keyClicks(&edit, "abcdef");
+    EXPECT_EQ(edit.text(), "abcd");
+    edit.setCursorPosition(1);
+    edit.insert("XYZ");  // a paste keeps what fits, nothing when full
+    EXPECT_EQ(edit.text(), "abcd");
+    edit.setSelection(1, 2);
+    edit.insert("XYZ");
+    EXPECT_EQ(edit.text(), "aXYd");
+    EXPECT_EQ(edit.cursorPosition(), 3);
+
+    edit.setText("program");  // longer than the limit: the user can shorten it, not lengthen it
+    QTest::keyClick(&edit, Qt::Key_End);
+    QTest::keyClicks(&edit, "s");
+    EXPECT_EQ(edit.text(), "program");
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.text(), "progr");
+    edit.undo();  // back to the text the program set, whole
+    EXPECT_EQ(edit.text(), "program");
+    edit.clear();
+    QTest::keyClicks(&edit, "123456");
+    EXPECT_EQ(edit.text(), "1234");
+    EXPECT_TRUE(ui.beeps.empty());
+}
+
 TEST_F(EditConstraintTest, PanelLiteralsAndDefaults) {
     std::vector<OvEdit*> edits;
     engine->BuildPanelEdits(*panel, "a%%b%u", &edits);
@@ -261,14 +330,14 @@ TEST_F(EditConstraintTest, ConstrainEditsAppliesSpecifiersInOrder) {
     first.resize(80, 20);
     engine->ConstrainEdits("%u{w36}%s{l12a}%", {&first, &second});
     EXPECT_EQ(first.width(), 36);
-    EXPECT_EQ(second.maxLength(), 12);
+    EXPECT_EQ(second.MaxLen(), 12);
     EXPECT_EQ(engine->EntryCount(), 2);
 
     OvEdit plain;
     plain.resize(80, 20);
     engine->ConstrainEdit("%u", plain);
     EXPECT_EQ(plain.width(), 80);
-    EXPECT_EQ(plain.maxLength(), OvEdit::kNoLengthLimit);
+    EXPECT_EQ(plain.MaxLen(), 0);
 
     OvEdit only;
     try {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
+#include "DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
 #include "OvException.h"
@@ -18,7 +19,6 @@
 #include "OvStatusBar.h"
 #include "SimulatorProcess.h"
 #include "UiRecorder.h"
-#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {
@@ -158,6 +158,27 @@ TEST_F(RequestBindingTest, FailedSendLeavesNothingPending) {
     binding->Request.Device.MacAddress = "12345";
     EXPECT_THROW(binding->Execute(kDiscoverCommand), OvException);
     EXPECT_EQ(binding->PendingCount(), 0u);
+}
+
+TEST_F(RequestBindingTest, SynchronousGetPutsOnlyAnAnswerThatPassesTheFilterYetAlwaysShowsItsSummary) {
+    const QRegularExpression getSummary(
+        QStringLiteral("^Get:Ok!Request:Discovery Table\\.Receive at \\d\\d:\\d\\d:\\d\\d (AM|PM)\\.$"));
+    std::string model;
+    responder->SetHandler([&model](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+        const MacBytes target = {request[28], request[29], request[30],
+                                 request[31], request[32], request[33]};
+        r.Reply(BuildAnswer(request[kOffsetSequence], 0, target,
+                            DiscoveryElements(model, "gamma", "000000000003", "10.0.0.3", "255.0.0.0")));
+    });
+    MakeBinding(kDesignedColumns, 0);
+    for (const auto& [answeringModel, rows] : {std::pair{"KVX-770B", 1u}, std::pair{"KVX-999", 0u}}) {
+        SCOPED_TRACE(answeringModel);
+        model = answeringModel;
+        statusBar->SetSimpleText("before");
+        binding->Execute(kGetCommand);
+        EXPECT_EQ(Rows().size(), rows);
+        EXPECT_TRUE(getSummary.match(statusBar->SimpleText()).hasMatch());
+    }
 }
 
 TEST_F(RequestBindingTest, SelectionHandlerIsChainedAndGivenBackOnDestruction) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DeviceProfile.h"
 #include "Expression.h"
 #include "Messages.h"
 #include "NDCPPacket.h"
@@ -24,25 +25,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-constexpr std::uint8_t kModuleId = 1;
-constexpr NDCPPartDef kDiscoveryParts[] = {
-    {1, "Module Name", kDisplayStr, nullptr, nullptr}, {6, "Device Name", kDisplayStr, nullptr, nullptr},
-    {2, "Mac Address", kMacAddress, nullptr, nullptr}, {3, "IP Address", kIpAddress, nullptr, nullptr},
-    {4, "Netmask", kIpAddress, nullptr, nullptr},      {0, nullptr, 0, nullptr, nullptr}};
-
-const OvNDCPResponseVarList& DiscoveryParts() {
-    static const OvNDCPResponseVarList parts(kDiscoveryParts);
-    return parts;
-}
-
-OvNDCPVarList DiscoveryList() {
-    const NDCPVarDef defs[] = {{0, "Discovery", kTypeNone, kReadable, nullptr, &DiscoveryParts(), nullptr},
-                               {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
-    OvNDCPVarList list(defs);
-    list.Name = "Discovery Table";
-    return list;
-}
 
 void AppendHeader(Bytes& bytes, std::uint8_t id, std::size_t length) {
     bytes.push_back(id);
@@ -113,22 +95,23 @@ TEST(DeepInputTest, EveryDeclaredElementLengthAtTheEndOfTheArea) {
                      {"one byte short", length > 3 ? length - 1 : 3, false}};
         for (const Case& c : cases) {
             const std::span<std::uint8_t> area = std::span(storage).last(c.held);
-            area[0] = kModuleId;
+            area[0] = kModuleNameId;
             area[1] = static_cast<std::uint8_t>(length >> 8);
             area[2] = static_cast<std::uint8_t>(length & 0xFF);
-            const auto value = FindElement(kModuleId, area);
+            const auto value = FindElement(kModuleNameId, area);
             ASSERT_EQ(value.has_value(), c.found) << c.name << ", length " << length;
             if (c.found) {
                 ASSERT_EQ(value->size(), length - 3);
             }
             // A fixed-width type reads a found value only at its own width.
             std::string number = "old";
-            const int code = DecodeElement(kModuleId, kUInt16, number, area);
+            const int code = DecodeElement(kModuleNameId, kUInt16, number, area);
             ASSERT_EQ(code, !c.found ? kBadVariableId : length == 5 ? kOk : kBadPacket) << length;
             // Texts of every length up to the largest datagram, and a sample of the longer ones.
             if (length <= kReceiveBufferSize || length % 61 == 0) {
                 std::string text = "old";
-                ASSERT_EQ(DecodeElement(kModuleId, kDisplayStr, text, area), c.found ? kOk : kBadVariableId);
+                ASSERT_EQ(DecodeElement(kModuleNameId, kDisplayStr, text, area),
+                          c.found ? kOk : kBadVariableId);
                 ASSERT_EQ(text.size(), c.found ? length - 3 : 3) << length;
                 ASSERT_EQ(text.find_first_not_of('v'), c.found ? std::string::npos : 0) << length;
             }
@@ -145,7 +128,7 @@ TEST(DeepInputTest, EveryDeclaredModuleNameLengthAtTheEndOfADiscoverAnswer) {
     const std::size_t room = kReceiveBufferSize - kNDCPHeaderSize - others.size();
     for (std::size_t length = 0; length <= 0xFFFF; ++length) {
         Bytes area = others;
-        AppendHeader(area, kModuleId, length);
+        AppendHeader(area, kModuleNameId, length);
         // The whole element where it fits the receive buffer, else the header alone.
         const bool whole = length > 3 && length <= room;
         if (whole)
@@ -153,7 +136,8 @@ TEST(DeepInputTest, EveryDeclaredModuleNameLengthAtTheEndOfADiscoverAnswer) {
         Bytes datagram = Answer(area);
         datagram.shrink_to_fit();
         ASSERT_TRUE(AnswerHeaderValid(datagram)) << length;
-        OvNDCPVarList list = DiscoveryList();
+        OvNDCPVarList list;
+        SetDiscoveryVars(list);
         ASSERT_EQ(DecodeAnswer(datagram, kDiscoverCommand, list), kOk) << length;
         const std::string module = whole ? name.substr(0, length - 3) : "";
         ASSERT_EQ(PartValues(list), (std::vector<std::string>{module, "Storage-1", "0011AABBCCDD",
@@ -195,13 +179,14 @@ TEST(DeepInputTest, SixtyThousandByteModuleNames) {
         SCOPED_TRACE(row.name);
         ASSERT_EQ(row.module.size(), kSize);
         Bytes area;
-        AppendElement(area, kModuleId, row.module);
+        AppendElement(area, kModuleNameId, row.module);
         const Bytes others = OtherParts();
         area.insert(area.end(), others.begin(), others.end());
         const Bytes datagram = Answer(area);
         // Longer than the receive buffer: the client never accepts it, but the decoder copes.
         EXPECT_FALSE(AnswerHeaderValid(datagram));
-        OvNDCPVarList list = DiscoveryList();
+        OvNDCPVarList list;
+        SetDiscoveryVars(list);
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(DecodeAnswer(datagram, kDiscoverCommand, list), kOk);
         EXPECT_EQ(list.Var(0).Parts->Part(0).Value, row.module);
@@ -253,7 +238,7 @@ TEST(DeepInputTest, RequestsAtAndPastTheBufferSize) {
             (void)build(row.command, row.vars, row.password);
             ADD_FAILURE() << "no error raised";
         } catch (const OvException& e) {
-            EXPECT_EQ(std::pair(e.Code(), e.Message()), std::pair(0, tooLarge));
+            EXPECT_EQ(std::pair(e.Code(), e.Message()), std::pair(-1013, tooLarge));
         }
     }
 }

@@ -44,6 +44,9 @@ TEST(MessagesTest, RaisingCarriesTextAndCode) {
         EXPECT_STREQ(e.what(), "Bad format specifier of edit's constraint!");
         EXPECT_EQ(e.Code(), -2);
     }
+    // An error described only in words still never carries the success code.
+    const OvException wordsOnly("The value is not a number");
+    EXPECT_EQ(wordsOnly.Code(), kUnknownError);
 }
 
 TEST(MessagesTest, ConstraintTableKeepsItsLineBreaksAndPlaceholders) {

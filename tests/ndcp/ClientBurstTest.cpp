@@ -17,10 +17,10 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
+#include "DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
 #include "Messages.h"
-#include "TestTables.h"
 #include "ValueCodec.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "OvNDCPRequest.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -14,12 +15,12 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
+#include "DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
 #include "Messages.h"
 #include "OvException.h"
 #include "OvNDCPClient.h"
-#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {
@@ -171,7 +172,7 @@ TEST_F(RequestTest, SetOutcomes) {
         SCOPED_TRACE(c.name);
         script.answerStatus = c.status;
         OvNDCPRequest request;
-        request.Vars.AddDefinitions(kSetIpVarDefs);
+        request.Vars.AddDefinitions(kSetIPVarDefs);
         request.Vars.Var(0).Value = "192.168.7.8";
         request.Vars.Var(1).Value = "255.255.255.0";
         request.Device = {"001122334455", "0123ABCD"};
@@ -190,7 +191,7 @@ TEST_F(RequestTest, SetOutcomes) {
 
 TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterAboutOneSecond) {
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device = {"001122334455", ""};
     QElapsedTimer timer;
     timer.start();
@@ -203,7 +204,7 @@ TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterAboutOneSecond) {
 TEST_F(RequestTest, GetStoresTheDecodedAnswer) {
     script.answerStatus = 0;
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device.MacAddress = "00 11 22 33 44 55";
     request.Get();
     EXPECT_EQ(request.Vars.Var(0).Value, "10.1.2.3");
@@ -212,7 +213,7 @@ TEST_F(RequestTest, GetStoresTheDecodedAnswer) {
 
 TEST_F(RequestTest, GetWithABadTargetRaisesAtOnce) {
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device.MacAddress = "0011223344";
     QElapsedTimer timer;
     timer.start();
@@ -224,7 +225,7 @@ TEST_F(RequestTest, GetWithABadTargetRaisesAtOnce) {
 TEST_F(RequestTest, GetAsyncReturnsBeforeItsCallback) {
     script.answerStatus = 0;
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device.MacAddress = "001122334455";
     int calls = 0;
     int code = 1;
@@ -245,18 +246,96 @@ TEST_F(RequestTest, CommandStartedInsideTheWaitIsRefusedAndResultsStayIntact) {
     UseDiscoveryVars(request);
     request.Timeout = 30;
     std::string refusal;
+    int code = kOk;
     QTimer::singleShot(100, [&] {
         try {
             request.Discover(true);
         } catch (const OvException& e) {
             refusal = e.what();
+            code = e.Code();
         }
     });
     ASSERT_TRUE(request.Discover(true));
     EXPECT_EQ(refusal, "The request is still waiting for an answer to its last command!");
+    EXPECT_EQ(code, kNotDone);
     EXPECT_EQ(DeviceName(request), "a");
     ASSERT_TRUE(request.Discover(false));
     EXPECT_EQ(DeviceName(request), "b");
+}
+
+// A handler inside the wait deletes the request or destroys the client: the waiting command must
+// end with an error and touch nothing of what is gone (the sanitizer build checks the latter).
+TEST_F(RequestTest, DeletingTheRequestOrTheClientInsideTheWaitEndsTheCommandWithAnError) {
+    struct Case {
+        const char* name;
+        std::uint8_t command;
+        bool deleteRequest;  // otherwise the client is destroyed
+        int code;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"Discover, request deleted", kDiscoverCommand, true, kNotDone,
+         "The request was deleted while it waited for answers!"},
+        {"Get, request deleted", kGetCommand, true, kNotDone,
+         "The request was deleted while it waited for its answer!"},
+        {"Set, request deleted", kSetCommand, true, kNotDone,
+         "The request was deleted while it waited for its answer!"},
+        {"Discover, client destroyed", kDiscoverCommand, false, kSocketReadWriteError,
+         "Socket read/write error!"},
+        {"Get, client destroyed", kGetCommand, false, kSocketReadWriteError, "Socket read/write error!"},
+        {"Set, client destroyed", kSetCommand, false, kSocketReadWriteError, "Socket read/write error!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!ClientInstance()) {
+            owner = std::make_unique<QObject>();
+            StartClient(owner.get());
+        }
+        ClientInstance()->SetDestructionWait(std::chrono::milliseconds(50));
+        auto request = std::make_unique<OvNDCPRequest>();
+        request->Vars.AddDefinitions(kSetIpVarDefs);
+        request->Device = {"001122334455", ""};
+        request->Timeout = 200;
+        QTimer trigger;
+        trigger.setSingleShot(true);
+        QObject::connect(&trigger, &QTimer::timeout,
+                         [&] { c.deleteRequest ? request.reset() : owner.reset(); });
+        trigger.start(50);
+        const std::function<void()> commands[] = {[&] { request->Discover(true); }, [&] { request->Get(); },
+                                                  [&] { request->Set(); }};
+        const std::size_t which = c.command == kDiscoverCommand ? 0 : c.command == kGetCommand ? 1 : 2;
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            commands[which]();
+            ADD_FAILURE() << "no error raised";
+        } catch (const OvException& e) {
+            EXPECT_EQ(e.Code(), c.code);
+            EXPECT_STREQ(e.what(), c.text);
+        }
+        EXPECT_LT(timer.elapsed(), 1000);  // well before the request's own time-out of 2 s
+        EXPECT_EQ(request == nullptr, c.deleteRequest);
+        if (request) {
+            EXPECT_FALSE(request->Waiting());
+        }
+    }
+}
+
+// Answers beyond what one Discover keeps, replays included, are counted and dropped.
+TEST_F(RequestTest, DiscoverKeepsABoundedNumberOfAnswersAndCountsTheRest) {
+    struct Probe : OvNDCPRequest {
+        using OvNDCPRequest::OnDiscoverAnswer;
+    } request;
+    request.Timeout = 1;
+    const OvNDCPError ok{};
+    const OvNDCPVarList answer;
+    for (std::size_t i = 0; i < OvNDCPRequest::kMaxDiscoverAnswers + 3; ++i) {
+        request.OnDiscoverAnswer(ok, answer);
+    }
+    EXPECT_EQ(request.Results.size(), OvNDCPRequest::kMaxDiscoverAnswers);
+    EXPECT_EQ(request.DroppedAnswers(), 3u);
+    EXPECT_FALSE(request.Discover(true));  // a new run starts empty
+    EXPECT_EQ(request.DroppedAnswers(), 0u);
 }
 
 TEST_F(RequestTest, FilterIsTestedAgainstTheCurrentVariables) {
@@ -276,7 +355,7 @@ TEST_F(RequestTest, FilterIsTestedAgainstTheCurrentVariables) {
 TEST_F(RequestTest, CommandWithoutClientRaisesSocketError) {
     owner.reset();
     OvNDCPRequest request;
-    request.Vars.AddDefinitions(kSetIpVarDefs);
+    request.Vars.AddDefinitions(kSetIPVarDefs);
     ExpectRaises([&] { request.Get(); }, kSocketReadWriteError);
 }
 

@@ -8,13 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "DeviceProfile.h"
 #include "Messages.h"
 #include "OvException.h"
 #include "OvNDCPClient.h"
 #include "OvNDCPRequest.h"
 #include "PasswordCipher.h"
 #include "SimulatorProcess.h"
-#include "TestTables.h"
 #include "VarTypes.h"
 
 namespace {
@@ -52,7 +52,7 @@ protected:
 
     void SetAddresses(const std::string& mac, const std::string& password, const std::string& ip) {
         OvNDCPRequest request;
-        request.Vars.AddDefinitions(kSetIpVarDefs);
+        request.Vars.AddDefinitions(kSetIPVarDefs);
         request.Device = {mac, EncryptAccessPassword(kAccessPasswordKey, password)};
         request.Vars.Var(0).Value = ip;
         request.Vars.Var(1).Value = "255.255.0.0";

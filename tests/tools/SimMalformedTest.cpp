@@ -53,7 +53,7 @@ TEST_P(MalformedTest, BuildsTheVariant) {
     const MalformedCase& c = GetParam();
     const SimDevice device = DerivedDevice(1, "KVX-770B", "admin");
     const AnswerHeader header{kDiscover, kSequence, kStatusOk, device.mac, "kestu"};
-    const Bytes genuine = BuildAnswer(header, DiscoveryArea(device, kDiscoveryIds));
+    const Bytes genuine = BuildAnswer(header, DiscoveryArea(device, kDiscoveryPartIds));
     ASSERT_TRUE(PassesAnswerChecks(genuine));
     ASSERT_EQ(AreaOf(genuine), kGenuineArea);
     const Bytes variant = BuildMalformed(c.kind, header, device, genuine);

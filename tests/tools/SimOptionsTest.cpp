@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Messages.h"
 #include "OvException.h"
 
 namespace ndcpsim {
@@ -105,7 +106,7 @@ TEST_P(BadOptionsTest, RaisesTheMessage) {
         FAIL() << "accepted";
     } catch (const OvException& error) {
         EXPECT_EQ(error.Message(), GetParam().message);
-        EXPECT_EQ(error.Code(), 0);
+        EXPECT_EQ(error.Code(), kUnknownError);
     }
 }
 

@@ -31,7 +31,7 @@ Outcome OutcomeOf(const std::function<bool()>& evaluate) {
 }
 
 const Outcome kBadOperand = std::pair{-1, std::string("Bad logic operand!")};
-const Outcome kTooDeep = std::pair{0, std::string("The expression is nested too deeply!")};
+const Outcome kTooDeep = std::pair{-1017, std::string("The expression is nested too deeply!")};
 const Outcome kBadIndex =
     std::pair{-1016, std::string("Bad NDCP response variable index in the expression!")};
 const Outcome kBadSyntax = std::pair{-1017, std::string("Bad NDCP syntax in the expression!")};
@@ -114,7 +114,7 @@ TEST_F(ExpressionTest, ExpansionRefusesBadReferences) {
     EXPECT_EQ(expand("$0.1", false), kBadSyntax);
     EXPECT_EQ(expand("$0", false), kBadSyntax);
     EXPECT_EQ(expand("$7", true),
-              Outcome(std::pair{0, std::string("'yesterday' is not a valid date and time")}));
+              Outcome(std::pair{-1015, std::string("'yesterday' is not a valid date and time")}));
 }
 
 TEST_F(ExpressionTest, DiscoveryFilterComparesTheModelNameExactly) {
@@ -133,10 +133,10 @@ TEST_F(ExpressionTest, DiscoveryFilterComparesTheModelNameExactly) {
 }
 
 TEST(EvaluateLogicTest, FollowsTheGroupingRules) {
-    const char* const trues[] = {"10<9",  "abc<abd",     "ab<abc",   "\xff>a",      "a<>b",
-                                 "true",  " TRUE ",      "\ttrue\n", "(1=1) & 2=2", "1=2|2=2",
-                                 "!1=2",  "!!1=1",       "((1=1))",  "(1=2)|(2=2)", "1=1|yes",
-                                 "x!1=2", "\"a|b\"=a|b", "\"(\"=(",  "\"now\">1"};
+    const char* const trues[] = {
+        "10<9",     "abc<abd",     "ab<abc",      "\xff>a",  "a<>b",      "true",         " TRUE ",
+        "\ttrue\n", "(1=1) & 2=2", "1=2|2=2",     "!1=2",    "!!1=1",     "((1=1))",      "(1=2)|(2=2)",
+        "1=1|yes",  "x!1=2",       "\"a|b\"=a|b", "\"(\"=(", "\"now\">1", "\x7ftrue\x7f", "\x7fz\x7f=z"};
     const char* const falses[] = {"ABC=abc",    "10=10.0",    "b<=a",        "false",       "(1=1)&2=3",
                                   "1=1 & !2=2", "1=2&yes",    "\"a=b\"=a=b", "\"|\"=x|1=1", "(1=1",
                                   ")1=1(",      "(\"a)\"=a)", "NOW<1"};

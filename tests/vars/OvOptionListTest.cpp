@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -54,11 +55,27 @@ TEST(OvOptionListTest, MapsBetweenValuesAndDisplayTexts) {
     EXPECT_EQ(TypeNames().IndexOfText("INT16"), 4);
     EXPECT_EQ(&TypeNames(), &TypeNames());
     EXPECT_EQ(ErrorOf([] { (void)onOff.IndexOfValue("x"); }),
-              std::pair(0, std::string("'x' is not a valid integer value")));
+              std::pair(-1015, std::string("'x' is not a valid integer value")));
     EXPECT_EQ(ErrorOf([] { (void)onOff.Option(2); }),
               std::pair(-12, std::string("Out of range at index of array or list!")));
     EXPECT_EQ(ErrorOf([] { OvOptionList(kOnOff, 4, false); }),
-              std::pair(0, std::string("Bad kind of option list: 4!")));
+              std::pair(-1015, std::string("Bad kind of option list: 4!")));
+}
+
+TEST(OvOptionListTest, NameListsHoldEveryTypeAndAccessNameAtItsCode) {
+    const std::vector<std::string> types = {"bool8",     "int8",      "uint8",     "bool16",     "int16",
+                                            "uint16",    "bool32",    "int32",     "uint32",     "double",
+                                            "timeticks", "datetime",  "ipaddress", "macaddress", "bitstr",
+                                            "octetstr",  "displaystr"};
+    const std::vector<std::string> access = {"readonly", "writeonly", "readwrite"};
+    for (const auto& [list, names] : {std::pair{&TypeNames(), types}, {&AccessNames(), access}}) {
+        ASSERT_EQ(list->Count(), static_cast<int>(names.size()));
+        for (int i = 0; i < list->Count(); ++i) {
+            const std::string code = std::to_string(i + 1);
+            EXPECT_EQ(list->ToDisplayText(code), names[static_cast<std::size_t>(i)]);
+            EXPECT_EQ(list->ToValueText(names[static_cast<std::size_t>(i)]), code);
+        }
+    }
 }
 
 TEST(OvOptionListTest, SelectsByDisplayTextThenByValue) {

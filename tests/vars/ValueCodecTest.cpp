@@ -184,7 +184,7 @@ TEST(ValueCodecTest, ConversionErrorsWriteNothing) {
             (void)EncodeElement(kId, c.type, c.text, out);
             ADD_FAILURE() << "no error raised for " << c.message;
         } catch (const OvException& e) {
-            EXPECT_EQ(e.Code(), 0);
+            EXPECT_EQ(e.Code(), kUnknownError);
             EXPECT_STREQ(e.what(), c.message);
         }
         EXPECT_EQ(out, Bytes(16, kSentinel));
@@ -199,7 +199,7 @@ void ExpectRefused(std::uint8_t id, std::uint8_t type, std::string_view text, st
         (void)EncodeElement(id, type, text, std::span<std::uint8_t>(buffer).first(room));
         ADD_FAILURE() << "no error raised, room " << room;
     } catch (const OvException& e) {
-        EXPECT_EQ(e.Code(), 0);
+        EXPECT_EQ(e.Code(), kUnknownError);
         EXPECT_STREQ(e.what(), message);
     }
     EXPECT_EQ(buffer, Bytes(room + 4, kSentinel));

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "Messages.h"
 #include "OvException.h"
 
 namespace {
@@ -17,14 +18,14 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// Runs f, which must raise OvException with code 0 and the message.
+// Runs f, which must raise OvException with kUnknownError and the message.
 template <class F>
 void ExpectConversionError(F f, const std::string& message) {
     try {
         (void)f();
         ADD_FAILURE() << "no error raised for: " << message;
     } catch (const OvException& e) {
-        EXPECT_EQ(e.Code(), 0);
+        EXPECT_EQ(e.Code(), kUnknownError);
         EXPECT_EQ(std::string(e.what()), message);
     }
 }
@@ -206,7 +207,7 @@ TEST(ValueTextTest, DateTimeParserSurvivesRandomTexts) {
         try {
             EXPECT_TRUE(IsValidDateTime(ParseDateTime(text))) << text;
         } catch (const OvException& e) {
-            EXPECT_EQ(e.Code(), 0);
+            EXPECT_EQ(e.Code(), kUnknownError);
         }
     }
 }

@@ -26,9 +26,9 @@ std::optional<std::vector<std::uint8_t>> DeviceValue(const SimDevice& device, st
             return std::vector<std::uint8_t>(device.model.begin(), device.model.end());
         case kDeviceNameId:
             return std::vector<std::uint8_t>(device.name.begin(), device.name.end());
-        case kMacId:
+        case kMacAddressId:
             return std::vector<std::uint8_t>(device.mac.begin(), device.mac.end());
-        case kIpId:
+        case kIpAddressId:
             return std::vector<std::uint8_t>(device.ip.begin(), device.ip.end());
         case kNetmaskId:
             return std::vector<std::uint8_t>(device.netmask.begin(), device.netmask.end());

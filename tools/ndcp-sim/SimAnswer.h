@@ -8,19 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "DeviceProfile.h"
 #include "SimAddress.h"
 #include "SimDevice.h"
 
 namespace ndcpsim {
-
-// Identifiers of the values a device reports, and the order of a Discover answer.
-inline constexpr std::uint8_t kModuleNameId = 1;
-inline constexpr std::uint8_t kMacId = 2;
-inline constexpr std::uint8_t kIpId = 3;
-inline constexpr std::uint8_t kNetmaskId = 4;
-inline constexpr std::uint8_t kDeviceNameId = 6;
-inline constexpr std::array<std::uint8_t, 5> kDiscoveryIds = {kModuleNameId, kDeviceNameId, kMacId, kIpId,
-                                                              kNetmaskId};
 
 inline constexpr std::size_t kMaxElementValue = 65532;
 // The largest datagram the utility receives whole; answers a device builds stay within it.

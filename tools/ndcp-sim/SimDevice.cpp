@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "PasswordCipher.h"
+#include "SetIPRequest.h"
 
 namespace ndcpsim {
 namespace {
@@ -22,7 +22,7 @@ SimDevice MakeDevice(std::string name, std::string model, const MacAddress& mac,
     device.mac = mac;
     device.ip = ip;
     device.netmask = netmask;
-    device.encryptedPassword = EncryptAccessPassword(kAccessPasswordKey, accessPassword);
+    device.encryptedPassword = SetIPPassword(accessPassword);
     device.accessPassword = std::move(accessPassword);
     return device;
 }

@@ -4,14 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "DeviceProfile.h"
 #include "SimAddress.h"
 
 namespace ndcpsim {
 
-// The password text every device accepts for Discover and Get, as the utility's default device
-// sends it.
-inline constexpr std::string_view kDefaultPassword = "kestu";
-inline constexpr std::string_view kDefaultModel = "KVX-770B";
+// Every device also accepts the utility's default password (kDefaultPassword) for Discover and Get.
+// The devices are of the model kModelName unless told otherwise.
 inline constexpr std::string_view kDefaultOtherModel = "KVX-550A";
 inline constexpr std::string_view kDefaultAccessPassword = "admin";
 

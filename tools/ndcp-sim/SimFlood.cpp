@@ -65,7 +65,7 @@ Outgoing SimFlood::Build(std::uint64_t offset, std::span<const SimDevice> device
     const MalformedKind kind = settings_.kinds[pick.kind];
     const SimDevice& device = devices[pick.device];
     const AnswerHeader header{request_.command, request_.sequence, kStatusOk, device.mac, kDefaultPassword};
-    const std::vector<std::uint8_t> genuine = BuildAnswer(header, DiscoveryArea(device, kDiscoveryIds));
+    const std::vector<std::uint8_t> genuine = BuildAnswer(header, DiscoveryArea(device, kDiscoveryPartIds));
     return {pick.device, kStatusOk, AuthResult::kDefault, MalformedKindName(kind),
             BuildMalformed(kind, header, device, genuine)};
 }

@@ -64,15 +64,15 @@ constexpr std::size_t kParenDepth = 1000;
                                                        std::string moduleName) {
     SimDevice changed = device;
     changed.model = std::move(moduleName);
-    return BuildAnswer(header, DiscoveryArea(changed, kDiscoveryIds));
+    return BuildAnswer(header, DiscoveryArea(changed, kDiscoveryPartIds));
 }
 
 [[nodiscard]] std::vector<std::uint8_t> WrongWidths(const AnswerHeader& header, const SimDevice& device) {
     std::vector<std::uint8_t> area;
     AppendTextElement(area, kModuleNameId, device.model);
     AppendTextElement(area, kDeviceNameId, device.name);
-    AppendElement(area, kMacId, std::span(device.mac).first(5));
-    AppendElement(area, kIpId, std::span(device.ip).first(3));
+    AppendElement(area, kMacAddressId, std::span(device.mac).first(5));
+    AppendElement(area, kIpAddressId, std::span(device.ip).first(3));
     AppendElement(area, kNetmaskId, Filler(8, 0xFF));
     return BuildAnswer(header, area);
 }
@@ -80,7 +80,7 @@ constexpr std::size_t kParenDepth = 1000;
 [[nodiscard]] std::vector<std::uint8_t> HugeName(const AnswerHeader& header, const SimDevice& device) {
     std::vector<std::uint8_t> area;
     AppendTextElement(area, kModuleNameId, device.model);
-    for (const std::uint8_t id : {kMacId, kIpId, kNetmaskId})
+    for (const std::uint8_t id : {kMacAddressId, kIpAddressId, kNetmaskId})
         AppendElement(area, id, *DeviceValue(device, id));
     return PaddedTo(header, std::move(area), kDeviceNameId, kMaxAnswerSize);
 }

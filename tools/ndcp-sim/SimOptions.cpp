@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "OvException.h"
+#include "TextHelpers.h"
 
 namespace ndcpsim {
 namespace {
@@ -265,19 +266,19 @@ std::vector<SimDevice> BuildDevices(const SimOptions& options) {
 namespace ndcpsim {
 
 std::string HelpText() {
-    return R"(Usage: ndcp-sim [OPTION]...
+    std::string text = R"(Usage: ndcp-sim [OPTION]...
 Answers NDCP requests on a UDP port as one or more simulated storage devices.
 
 Devices
   --devices N            derived devices of the model (default 3, or 0 when --device is given):
                          "Storage-1", 00:11:22:33:44:01, 192.168.0.101, 255.255.255.0, ...
-  --model TEXT           module name the devices report (default "KVX-770B")
+  --model TEXT           module name the devices report (default "[MODEL]")
   --other-models K       K more derived devices of another model (default 0)
-  --other-model TEXT     module name of those (default "KVX-550A")
+  --other-model TEXT     module name of those (default "[OTHER MODEL]")
   --device NAME,MAC,IP,MASK[,PASSWORD]
                          one device given in full; repeatable; MAC as 00:11:22:33:44:55,
                          00-11-22-33-44-55 or 001122334455
-  --password TEXT        access password of the devices without their own (default "admin")
+  --password TEXT        access password of the devices without their own (default "[PASSWORD]")
 
 How a device answers (from the bound port to the sender's address and port)
   A device reads every request itself and silently drops one that is shorter than 36 bytes,
@@ -285,7 +286,7 @@ How a device answers (from the bound port to the sender's address and port)
   value runs past the end or whose length is below 3. It answers a Discover (command 1) whose
   target MAC is FF:FF:FF:FF:FF:FF or its own, and any other command whose target is its own MAC.
   The authenticator is MD5 over the datagram (bytes 12 to 27 zero) followed by a password text;
-  the texts a device accepts are "kestu" (Discover and Get only) and its access password as the
+  the texts a device accepts are "[DEFAULT PASSWORD]" (Discover and Get only) and its access password as the
   utility sends it: the key-encrypted password in upper-case hexadecimal.
     Discover  status 0 with module name (1), device name (6), MAC address (2), IP address (3)
               and netmask (4); a wrong authenticator gets no answer at all
@@ -335,7 +336,7 @@ Misbehaviour
 
 Socket and run
   --bind ADDR            local IPv4 address (default 0.0.0.0)
-  --port P               UDP port (default 64512; 0 picks a free one, see the listening line)
+  --port P               UDP port (default [PORT]; 0 picks a free one, see the listening line)
   --sndbuf BYTES         send buffer size asked for (default 8388608; 0 keeps the system's)
   --log FILE             log file (default standard error)
   --quiet                log requests, changes and the summary but not each answer
@@ -359,6 +360,16 @@ in failed=.
 Element values longer than 64 bytes are logged as their first 64 bytes followed by "..".
 Exit status: 0 after a clean stop, 1 when the socket cannot be set up, 2 for bad options.
 )";
+    // The defaults come from where they are defined.
+    const std::pair<std::string_view, std::string> values[] = {
+        {"[MODEL]", std::string(kModelName)},
+        {"[OTHER MODEL]", std::string(kDefaultOtherModel)},
+        {"[PASSWORD]", std::string(kDefaultAccessPassword)},
+        {"[DEFAULT PASSWORD]", std::string(kDefaultPassword)},
+        {"[PORT]", std::to_string(kDevicePort)},
+    };
+    for (const auto& [placeholder, value] : values) text = ReplaceAll(text, placeholder, value);
+    return text;
 }
 
 }  // namespace ndcpsim

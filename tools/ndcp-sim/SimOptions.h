@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "DeviceProfile.h"
 #include "SimAddress.h"
 #include "SimDevice.h"
 #include "SimMalformed.h"
 
 namespace ndcpsim {
 
-inline constexpr std::uint16_t kDefaultPort = 64512;
 inline constexpr std::size_t kDefaultDeviceCount = 3;
 inline constexpr std::size_t kMaxDevices = 60000;
 inline constexpr std::size_t kMaxTextLength = 1024;
@@ -32,7 +32,7 @@ struct SimOptions {
     bool help = false;
     // Derived devices of the model; when not given, 3 if no --device is given and 0 otherwise.
     std::optional<std::size_t> devices;
-    std::string model{kDefaultModel};
+    std::string model{kModelName};
     std::size_t otherModels = 0;
     std::string otherModel{kDefaultOtherModel};
     std::vector<DeviceEntry> deviceEntries;
@@ -48,7 +48,7 @@ struct SimOptions {
     std::optional<double> floodSeconds;
     std::uint32_t floodRate = 5000;
     Ipv4Address bind{};
-    std::uint16_t port = kDefaultPort;
+    std::uint16_t port = kDevicePort;
     std::string logPath;  // empty: standard error
     bool quiet = false;
     bool countAnswers = false;

@@ -34,7 +34,7 @@ namespace {
 }
 
 [[nodiscard]] bool SettableElement(const SimElement& element) noexcept {
-    return (element.id == kIpId || element.id == kNetmaskId) && element.value.size() == 4;
+    return (element.id == kIpAddressId || element.id == kNetmaskId) && element.value.size() == 4;
 }
 
 [[nodiscard]] Ipv4Address ToAddress(std::span<const std::uint8_t> value) noexcept {
@@ -108,11 +108,11 @@ SimResponder::Genuine SimResponder::AnswerSet(const SimRequest& request, std::si
     const Genuine refused{kStatusNotDone, AuthResult::kAccess, {}, device.encryptedPassword};
     if (!std::all_of(request.elements.begin(), request.elements.end(), SettableElement)) return refused;
     for (const SimElement& element : request.elements) {
-        (element.id == kIpId ? device.ip : device.netmask) = ToAddress(element.value);
+        (element.id == kIpAddressId ? device.ip : device.netmask) = ToAddress(element.value);
     }
     reply.changes.push_back({index, device.ip, device.netmask});
     std::vector<std::uint8_t> area;
-    AppendElement(area, kIpId, device.ip);
+    AppendElement(area, kIpAddressId, device.ip);
     AppendElement(area, kNetmaskId, device.netmask);
     return Genuine{kStatusOk, AuthResult::kAccess, std::move(area), device.encryptedPassword};
 }
@@ -129,7 +129,7 @@ std::vector<std::uint8_t> SimResponder::AnswerGet(const SimRequest& request, con
 }
 
 std::vector<std::uint8_t> SimResponder::DiscoveryAreaOf(const SimDevice& device) {
-    std::array<std::uint8_t, kDiscoveryIds.size()> order = kDiscoveryIds;
+    std::array<std::uint8_t, kDiscoveryPartIds.size()> order = kDiscoveryPartIds;
     if (settings_.shuffle) std::shuffle(order.begin(), order.end(), random_);
     return DiscoveryArea(device, order);
 }

@@ -26,7 +26,7 @@ constexpr std::size_t kLargestElement = 0xFFFF;
 
 constexpr std::string_view kRequestTooLarge = "The request does not fit in the 8192-byte buffer!";
 
-[[noreturn]] void RaiseRequestTooLarge() { throw OvException(std::string(kRequestTooLarge)); }
+[[noreturn]] void RaiseRequestTooLarge() { throw OvException(std::string(kRequestTooLarge), kBadPacket); }
 
 std::uint16_t ReadBigEndian16(std::span<const std::uint8_t> bytes, std::size_t at) noexcept {
     return static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]);

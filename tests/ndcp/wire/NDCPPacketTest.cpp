@@ -204,12 +204,12 @@ TEST(BuildRequest, EncoderFailuresAbortTheBuild) {
             [&] { (void)BuildRequest("001122334455", "", SingleVar(type, kWriteOnly, "1"), kSetCommand, 0); },
             kBadValueType, "Bad value type!");
     }
-    // A text that does not convert raises the converter's error (code 0).
+    // A text that does not convert raises the converter's error.
     try {
         (void)BuildRequest("001122334455", "", SingleVar(kInt16, kWriteOnly, "twelve"), kSetCommand, 0);
         ADD_FAILURE() << "no error raised";
     } catch (const OvException& e) {
-        EXPECT_EQ(e.Code(), 0);
+        EXPECT_EQ(e.Code(), kUnknownError);
         EXPECT_NE(e.Message().find("twelve"), std::string::npos) << e.Message();
     }
     // Variables that are not sent are not encoded, so their type does not matter.
@@ -266,7 +266,7 @@ TEST(BuildRequest, RefusesWhatDoesNotFitTheBufferWithThePassword) {
     // Header and password alone.
     EXPECT_EQ(BuildRequest("FFFFFFFFFFFF", std::string(8156, 'p'), none, kDiscoverCommand, 0).size(), 36U);
     ExpectRaises(
-        [&] { (void)BuildRequest("FFFFFFFFFFFF", std::string(8157, 'p'), none, kDiscoverCommand, 0); }, 0,
+        [&] { (void)BuildRequest("FFFFFFFFFFFF", std::string(8157, 'p'), none, kDiscoverCommand, 0); }, kBadPacket,
         tooLarge);
 
     // Get: 2718 empty elements fill 8190 bytes.
@@ -276,7 +276,7 @@ TEST(BuildRequest, RefusesWhatDoesNotFitTheBufferWithThePassword) {
     const Bytes full = BuildRequest("FFFFFFFFFFFF", "pw", manyVars, kGetCommand, 0);
     EXPECT_EQ(full.size(), 8190U);
     EXPECT_EQ(Slice(full, 12, 16), OpenSslAuthenticator(full, "pw"));
-    ExpectRaises([&] { (void)BuildRequest("FFFFFFFFFFFF", "pwd", manyVars, kGetCommand, 0); }, 0, tooLarge);
+    ExpectRaises([&] { (void)BuildRequest("FFFFFFFFFFFF", "pwd", manyVars, kGetCommand, 0); }, kBadPacket, tooLarge);
 
     // Set: a display string of 8153 characters makes an element that fills the buffer exactly.
     const std::string value(8153, 'v');
@@ -289,15 +289,15 @@ TEST(BuildRequest, RefusesWhatDoesNotFitTheBufferWithThePassword) {
             (void)BuildRequest("FFFFFFFFFFFF", "p", SingleVar(kDisplayStr, kWriteOnly, value.c_str()),
                                kSetCommand, 0);
         },
-        0, tooLarge);
+        kBadPacket, tooLarge);
     const std::string longer = value + "v";
     ExpectRaises(
         [&] {
             (void)BuildRequest("FFFFFFFFFFFF", "", SingleVar(kDisplayStr, kWriteOnly, longer.c_str()),
                                kSetCommand, 0);
         },
-        0, tooLarge);
-    // Far beyond what an element can carry: still refused with code 0, never written.
+        kBadPacket, tooLarge);
+    // Far beyond what an element can carry: still refused, never written.
     const std::string huge(70000, 'h');
     EXPECT_THROW((void)BuildRequest("FFFFFFFFFFFF", "", SingleVar(kDisplayStr, kWriteOnly, huge.c_str()),
                                     kSetCommand, 0),

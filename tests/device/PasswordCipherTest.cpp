@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Messages.h"
 #include "OvException.h"
 
 namespace {
@@ -228,7 +229,7 @@ TEST(EncryptBytes, RefusesOtherKeyLengths) {
             ADD_FAILURE() << "no error";
         } catch (const OvException& e) {
             EXPECT_EQ(e.Message(), "The length of the key to encrypt password must be 8 or 16!");
-            EXPECT_EQ(e.Code(), 0);
+            EXPECT_EQ(e.Code(), kUnknownError);
         }
         EXPECT_EQ(output, Bytes(8, 0xEE));
     }
@@ -310,7 +311,7 @@ TEST(EncryptAccessPassword, RefusesKeyTextsOfOtherLengths) {
                 ADD_FAILURE() << "no error";
             } catch (const OvException& e) {
                 EXPECT_EQ(e.Message(), row.message);
-                EXPECT_EQ(e.Code(), 0);
+                EXPECT_EQ(e.Code(), kUnknownError);
             }
         }
     }

@@ -1,4 +1,8 @@
-#include "DiscoveryTables.h"
+#include "DeviceProfile.h"
+
+#include <string>
+
+#include "OvNDCPVarList.h"
 
 const OvNDCPResponseVarList& DiscoveryParts() {
     static const OvNDCPResponseVarList parts(kDiscoveryPartDefs);
@@ -11,4 +15,10 @@ const NDCPVarDef* DiscoveryVarDefs() {
         {0, nullptr, 0, 0, nullptr, nullptr, nullptr},
     };
     return definitions;
+}
+
+void SetDiscoveryVars(OvNDCPVarList& vars) {
+    vars.Clear();
+    vars.AddDefinitions(DiscoveryVarDefs());
+    vars.Name = std::string(kDiscoveryListName);
 }

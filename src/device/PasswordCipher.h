@@ -22,7 +22,7 @@ void TripleDesEdeBlock(DesDirection direction, std::span<const std::uint8_t, 16>
 // Encrypts the input block by block with an 8- or 16-byte key; a last partial block is padded
 // with 0x80 and zeros. output must hold 8 * ceil(n / 8) bytes. Returns the count written.
 // Raises OvException "The length of the key to encrypt password must be 8 or 16!" for another key,
-// and refuses (code 0) an output too small for the blocks; nothing is written then.
+// and refuses (kUnknownError) an output too small for the blocks; nothing is written then.
 std::size_t EncryptBytes(std::span<const std::uint8_t> key, std::span<const std::uint8_t> input,
                          std::span<std::uint8_t> output);
 
