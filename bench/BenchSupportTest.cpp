@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "BenchTable.h"
-#include "DeviceProfile.h"
+#include "device/DeviceProfile.h"
 #include "DiscoveryAnswer.h"
-#include "OvNDCPVarList.h"
+#include "vars/OvNDCPVarList.h"
 #include "SimLogFields.h"
 
 namespace {

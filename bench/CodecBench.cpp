@@ -16,15 +16,15 @@
 #include <openssl/evp.h>
 
 #include "BenchTable.h"
-#include "DeviceProfile.h"
+#include "device/DeviceProfile.h"
 #include "DiscoveryAnswer.h"
-#include "Md5.h"
-#include "NDCPPacket.h"
-#include "OvNDCPRequest.h"
-#include "PasswordCipher.h"
-#include "SetIPRequest.h"
-#include "ValueCodec.h"
-#include "VarTypes.h"
+#include "ndcp/wire/Md5.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "ndcp/OvNDCPRequest.h"
+#include "device/PasswordCipher.h"
+#include "device/SetIPRequest.h"
+#include "vars/ValueCodec.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

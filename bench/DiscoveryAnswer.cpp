@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "DeviceProfile.h"
-#include "ValueCodec.h"
-#include "VarTypes.h"
+#include "device/DeviceProfile.h"
+#include "vars/ValueCodec.h"
+#include "vars/VarTypes.h"
 
 std::vector<std::uint8_t> BuildDiscoveryAnswer(std::uint8_t sequence, const MacBytes& mac,
                                                const std::string& model, const std::string& name,

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "NDCPPacket.h"
+#include "ndcp/wire/NDCPPacket.h"
 
 // One device's answer to a Discover, status 0, as a device sends it.
 [[nodiscard]] std::vector<std::uint8_t> BuildDiscoveryAnswer(std::uint8_t sequence, const MacBytes& mac,

@@ -13,8 +13,8 @@
 #include <QApplication>
 
 #include "BenchTable.h"
-#include "DeviceProfile.h"
-#include "OvNDCPClient.h"
+#include "device/DeviceProfile.h"
+#include "ndcp/OvNDCPClient.h"
 #include "RawIntake.h"
 #include "SimProcess.h"
 #include "UtilityDiscovery.h"

@@ -15,9 +15,9 @@
 #include <unistd.h>
 
 #include "BenchClock.h"
-#include "DeviceProfile.h"
-#include "NDCPPacket.h"
-#include "OvNDCPVarList.h"
+#include "device/DeviceProfile.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "vars/OvNDCPVarList.h"
 
 namespace {
 

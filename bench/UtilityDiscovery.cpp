@@ -14,14 +14,14 @@
 #include <QWidget>
 
 #include "BenchClock.h"
-#include "DeviceProfile.h"
-#include "NetworkSetting.h"
-#include "OvException.h"
-#include "OvListView.h"
-#include "OvNDCPClient.h"
-#include "OvNDCPDevice.h"
-#include "OvNDCPRequest2Edits.h"
-#include "OvStatusBar.h"
+#include "device/DeviceProfile.h"
+#include "ndcp/NetworkSetting.h"
+#include "errors/OvException.h"
+#include "binding/OvListView.h"
+#include "ndcp/OvNDCPClient.h"
+#include "ndcp/OvNDCPDevice.h"
+#include "binding/OvNDCPRequest2Edits.h"
+#include "binding/OvStatusBar.h"
 
 namespace {
 

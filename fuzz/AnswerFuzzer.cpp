@@ -1,18 +1,18 @@
 // An answer datagram through the header checks and the decoder, into the discovery variable list
 // and a list of every type, and then through the discovery filter.
 
-#include "DeviceProfile.h"
-#include "Expression.h"
+#include "device/DeviceProfile.h"
+#include "vars/Expression.h"
 #include "FuzzInput.h"
 #include "FuzzVars.h"
-#include "Messages.h"
-#include "NDCPPacket.h"
-#include "OvException.h"
-#include "OvNDCPResponseVarList.h"
-#include "OvNDCPVarList.h"
-#include "OvOptionList.h"
-#include "ValueCodec.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPResponseVarList.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/OvOptionList.h"
+#include "vars/ValueCodec.h"
+#include "vars/VarTypes.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,14 +1,14 @@
 // Edit-constraint specifiers and panel formats on the offscreen platform: parsing, filtering of
 // typed text, the check on leaving an edit, and the panel of edits and labels a format builds.
 
-#include "EditSpecifier.h"
+#include "binding/EditSpecifier.h"
 #include "FuzzInput.h"
-#include "Messages.h"
-#include "OvEdit.h"
-#include "OvEditConstraint.h"
-#include "OvException.h"
-#include "OvPanel.h"
-#include "UiHooks.h"
+#include "errors/Messages.h"
+#include "binding/OvEdit.h"
+#include "binding/OvEditConstraint.h"
+#include "errors/OvException.h"
+#include "binding/OvPanel.h"
+#include "binding/UiHooks.h"
 
 #include <QApplication>
 #include <QByteArray>

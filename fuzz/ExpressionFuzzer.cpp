@@ -1,14 +1,14 @@
 // Expansion followed by logic evaluation, on arbitrary expressions over arbitrary variables, parts,
 // option lists and values.
 
-#include "Expression.h"
+#include "vars/Expression.h"
 #include "FuzzInput.h"
 #include "FuzzVars.h"
-#include "Messages.h"
-#include "OvException.h"
-#include "OvNDCPResponseVarList.h"
-#include "OvNDCPVarList.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPResponseVarList.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/VarTypes.h"
 
 #include <algorithm>
 #include <cctype>

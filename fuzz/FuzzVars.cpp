@@ -1,9 +1,9 @@
 #include "FuzzVars.h"
 
-#include "OvNDCPResponseVarList.h"
-#include "OvNDCPVarList.h"
-#include "OvOptionList.h"
-#include "VarTypes.h"
+#include "vars/OvNDCPResponseVarList.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/OvOptionList.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

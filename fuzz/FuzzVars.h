@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NDCPVar.h"
+#include "vars/NDCPVar.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
 // The delimited-number list on arbitrary texts and delimiters.
 
 #include "FuzzInput.h"
-#include "OvNumList.h"
-#include "TextHelpers.h"
-#include "ValueText.h"
+#include "vars/OvNumList.h"
+#include "vars/TextHelpers.h"
+#include "vars/ValueText.h"
 
 #include <cstdint>
 #include <string>

@@ -3,14 +3,14 @@
 
 #include "FuzzInput.h"
 #include "FuzzVars.h"
-#include "Md5.h"
-#include "Messages.h"
-#include "NDCPPacket.h"
-#include "OvException.h"
-#include "OvNDCPVarList.h"
-#include "OvOptionList.h"
-#include "ValueCodec.h"
-#include "VarTypes.h"
+#include "ndcp/wire/Md5.h"
+#include "errors/Messages.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/OvOptionList.h"
+#include "vars/ValueCodec.h"
+#include "vars/VarTypes.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "Seeds.h"
 
-#include "DeviceProfile.h"
+#include "device/DeviceProfile.h"
 #include "FuzzInput.h"
-#include "NDCPPacket.h"
-#include "ValueCodec.h"
-#include "VarTypes.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "vars/ValueCodec.h"
+#include "vars/VarTypes.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,13 +4,13 @@
 
 #include "FuzzInput.h"
 #include "FuzzVars.h"
-#include "Messages.h"
-#include "NDCPPacket.h"
-#include "OctetStr.h"
-#include "Oid.h"
-#include "OvException.h"
-#include "TimeTicks.h"
-#include "ValueText.h"
+#include "errors/Messages.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "vars/OctetStr.h"
+#include "vars/Oid.h"
+#include "errors/OvException.h"
+#include "vars/TimeTicks.h"
+#include "vars/ValueText.h"
 
 #include <cmath>
 #include <cstdint>

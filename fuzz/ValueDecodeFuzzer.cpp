@@ -3,11 +3,11 @@
 
 #include "FuzzInput.h"
 #include "FuzzVars.h"
-#include "Messages.h"
-#include "OvException.h"
-#include "ValueCodec.h"
-#include "ValueText.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "vars/ValueCodec.h"
+#include "vars/ValueText.h"
+#include "vars/VarTypes.h"
 
 #include <cmath>
 #include <cstdint>

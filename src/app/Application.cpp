@@ -1,13 +1,13 @@
-#include "Application.h"
+#include "app/Application.h"
 
 #include <exception>
 
-#include "DeviceProfile.h"
-#include "GuardedApplication.h"
-#include "TFM_About.h"
-#include "TMainForm.h"
-#include "UiHooks.h"
-#include "WindowStyle.h"
+#include "device/DeviceProfile.h"
+#include "app/GuardedApplication.h"
+#include "app/TFM_About.h"
+#include "app/TMainForm.h"
+#include "binding/UiHooks.h"
+#include "app/WindowStyle.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "DottedText.h"
+#include "app/DottedText.h"
 
-#include "OvEdit.h"
-#include "OvException.h"
+#include "binding/OvEdit.h"
+#include "errors/OvException.h"
 
 namespace {
 

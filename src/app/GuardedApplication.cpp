@@ -1,11 +1,11 @@
-#include "GuardedApplication.h"
+#include "app/GuardedApplication.h"
 
 #include <QWidget>
 #include <cstdio>
 #include <exception>
 
-#include "Messages.h"
-#include "UiHooks.h"
+#include "errors/Messages.h"
+#include "binding/UiHooks.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "JpegImage.h"
+#include "app/JpegImage.h"
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 #include <QFile>
 

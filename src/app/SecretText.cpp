@@ -1,4 +1,4 @@
-#include "SecretText.h"
+#include "app/SecretText.h"
 
 namespace {
 

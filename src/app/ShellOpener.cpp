@@ -1,4 +1,4 @@
-#include "ShellOpener.h"
+#include "app/ShellOpener.h"
 
 #include <QDesktopServices>
 

@@ -1,4 +1,4 @@
-#include "SystemLocale.h"
+#include "app/SystemLocale.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "LocaleSettings.h"
+#include "vars/LocaleSettings.h"
 
 // The parts of a locale that value texts depend on: the decimal separator, the date and time
 // separators of its short formats and the designators before and after noon. Where the locale

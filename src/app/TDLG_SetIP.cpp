@@ -1,8 +1,8 @@
-#include "TDLG_SetIP.h"
+#include "app/TDLG_SetIP.h"
 
-#include "SecretText.h"
-#include "SystemLocale.h"
-#include "WindowStyle.h"
+#include "app/SecretText.h"
+#include "app/SystemLocale.h"
+#include "app/WindowStyle.h"
 #include "ui_TDLG_SetIP.h"
 
 TDLG_SetIP::TDLG_SetIP(QWidget* owner) : QDialog(owner), ui_(std::make_unique<Ui::TDLG_SetIP>()) {

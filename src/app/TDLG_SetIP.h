@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "OvEdit.h"
-#include "OvEditConstraint.h"
+#include "binding/OvEdit.h"
+#include "binding/OvEditConstraint.h"
 
 namespace Ui {
 class TDLG_SetIP;

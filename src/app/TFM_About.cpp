@@ -1,7 +1,7 @@
-#include "TFM_About.h"
+#include "app/TFM_About.h"
 
-#include "JpegImage.h"
-#include "WindowStyle.h"
+#include "app/JpegImage.h"
+#include "app/WindowStyle.h"
 #include "ui_TFM_About.h"
 
 TFM_About::TFM_About(QWidget* owner) : QDialog(owner), ui_(std::make_unique<Ui::TFM_About>()) {

@@ -1,4 +1,4 @@
-#include "TMainForm.h"
+#include "app/TMainForm.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -7,21 +7,21 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "DeviceProfile.h"
-#include "DottedText.h"
-#include "JpegImage.h"
-#include "NDCPPacket.h"
-#include "OvNDCPClient.h"
-#include "OvNDCPDevice.h"
-#include "OvStatusBar.h"
-#include "PictureBox.h"
-#include "SecretText.h"
-#include "SetIPRequest.h"
-#include "SystemLocale.h"
-#include "TDLG_SetIP.h"
-#include "TFM_About.h"
-#include "UiHooks.h"
-#include "WindowStyle.h"
+#include "device/DeviceProfile.h"
+#include "app/DottedText.h"
+#include "app/JpegImage.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "ndcp/OvNDCPClient.h"
+#include "ndcp/OvNDCPDevice.h"
+#include "binding/OvStatusBar.h"
+#include "app/PictureBox.h"
+#include "app/SecretText.h"
+#include "device/SetIPRequest.h"
+#include "app/SystemLocale.h"
+#include "app/TDLG_SetIP.h"
+#include "app/TFM_About.h"
+#include "binding/UiHooks.h"
+#include "app/WindowStyle.h"
 #include "ui_TMainForm.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <functional>
 #include <memory>
 
-#include "OvNDCPRequest2Edits.h"
-#include "ShellOpener.h"
+#include "binding/OvNDCPRequest2Edits.h"
+#include "app/ShellOpener.h"
 
 class OvListView;
 class OvStatusBar;

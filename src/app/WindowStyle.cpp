@@ -1,7 +1,7 @@
-#include "WindowStyle.h"
+#include "app/WindowStyle.h"
 
-#include "JpegImage.h"
-#include "OvLabel.h"
+#include "app/JpegImage.h"
+#include "binding/OvLabel.h"
 
 #include <QLineEdit>
 #include <QPalette>

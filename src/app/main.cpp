@@ -1,3 +1,3 @@
-#include "Application.h"
+#include "app/Application.h"
 
 int main(int argc, char** argv) { return RunApplication(argc, argv); }

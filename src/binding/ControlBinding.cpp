@@ -1,4 +1,4 @@
-#include "ControlBinding.h"
+#include "binding/ControlBinding.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,15 +8,15 @@
 #include <climits>
 #include <string>
 
-#include "Messages.h"
-#include "OvLabel.h"
-#include "OvNDCPVarList.h"
-#include "OvOptionList.h"
-#include "OvRadioGroup.h"
-#include "PartialValue.h"
-#include "TimeTicks.h"
-#include "ValueText.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "binding/OvLabel.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/OvOptionList.h"
+#include "binding/OvRadioGroup.h"
+#include "binding/PartialValue.h"
+#include "vars/TimeTicks.h"
+#include "vars/ValueText.h"
+#include "vars/VarTypes.h"
 
 namespace detail {
 

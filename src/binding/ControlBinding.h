@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "LocaleSettings.h"
+#include "vars/LocaleSettings.h"
 
 class OvNDCPVarList;
 class OvOptionList;

@@ -1,14 +1,14 @@
-#include "EditSpecifier.h"
+#include "binding/EditSpecifier.h"
 
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "Messages.h"
-#include "OvNumList.h"
-#include "TextHelpers.h"
-#include "ValueText.h"
+#include "errors/Messages.h"
+#include "vars/OvNumList.h"
+#include "vars/TextHelpers.h"
+#include "vars/ValueText.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "LocaleSettings.h"
+#include "vars/LocaleSettings.h"
 
 // One edit specifier ("%u{w36n0x255l3ae.}") read into the rules it sets for an edit.
 struct EditSpecifier {

@@ -1,4 +1,4 @@
-#include "OvCheckBox.h"
+#include "binding/OvCheckBox.h"
 
 OvCheckBox::OvCheckBox(QWidget* parent) : QCheckBox(parent) {}
 

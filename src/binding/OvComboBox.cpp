@@ -1,6 +1,6 @@
-#include "OvComboBox.h"
+#include "binding/OvComboBox.h"
 
-#include "Messages.h"
+#include "errors/Messages.h"
 
 OvComboBox::OvComboBox(QWidget* parent) : QComboBox(parent) {}
 

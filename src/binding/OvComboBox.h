@@ -2,7 +2,7 @@
 
 #include <QComboBox>
 
-#include "OvOptionList.h"
+#include "vars/OvOptionList.h"
 
 // A drop-down list of items whose selected item is set and read by position; -1 selects nothing.
 class OvComboBox : public QComboBox, public ItemSelector {

@@ -1,4 +1,4 @@
-#include "OvEdit.h"
+#include "binding/OvEdit.h"
 
 #include <QFocusEvent>
 #include <algorithm>

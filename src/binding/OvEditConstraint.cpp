@@ -1,4 +1,4 @@
-#include "OvEditConstraint.h"
+#include "binding/OvEditConstraint.h"
 
 #include <QFrame>
 #include <QWidget>
@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "Messages.h"
-#include "OvLabel.h"
-#include "OvPanel.h"
-#include "UiHooks.h"
+#include "errors/Messages.h"
+#include "binding/OvLabel.h"
+#include "binding/OvPanel.h"
+#include "binding/UiHooks.h"
 
 namespace {
 

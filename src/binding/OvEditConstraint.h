@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "EditSpecifier.h"
-#include "LocaleSettings.h"
-#include "OvEdit.h"
+#include "binding/EditSpecifier.h"
+#include "vars/LocaleSettings.h"
+#include "binding/OvEdit.h"
 
 class QWidget;
 

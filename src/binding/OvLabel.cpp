@@ -1,4 +1,4 @@
-#include "OvLabel.h"
+#include "binding/OvLabel.h"
 
 OvLabel::OvLabel(QWidget* parent) : QLabel(parent) {}
 

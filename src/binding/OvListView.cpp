@@ -1,4 +1,4 @@
-#include "OvListView.h"
+#include "binding/OvListView.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "OvMemo.h"
+#include "binding/OvMemo.h"
 
 #include <QTextBlock>
 #include <QTextDocument>

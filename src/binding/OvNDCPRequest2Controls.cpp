@@ -1,18 +1,18 @@
-#include "OvNDCPRequest2Controls.h"
+#include "binding/OvNDCPRequest2Controls.h"
 
 #include <chrono>
 
 #include <QTime>
 
-#include "EventWait.h"
-#include "Messages.h"
-#include "OvException.h"
-#include "OvMemo.h"
-#include "OvNDCPClient.h"
-#include "OvStatusBar.h"
-#include "OvStatusPanel.h"
-#include "TextHelpers.h"
-#include "UiHooks.h"
+#include "ndcp/EventWait.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "binding/OvMemo.h"
+#include "ndcp/OvNDCPClient.h"
+#include "binding/OvStatusBar.h"
+#include "binding/OvStatusPanel.h"
+#include "vars/TextHelpers.h"
+#include "binding/UiHooks.h"
 
 namespace {
 

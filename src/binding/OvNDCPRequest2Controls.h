@@ -8,7 +8,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "OvNDCPRequest.h"
+#include "ndcp/OvNDCPRequest.h"
 
 // Runs one request for one window and shows its answers there: synchronously (Execute returns
 // when the command has finished) or asynchronously (Execute returns once the request is sent and

@@ -1,12 +1,12 @@
-#include "OvNDCPRequest2Edits.h"
+#include "binding/OvNDCPRequest2Edits.h"
 
 #include <algorithm>
 #include <span>
 
-#include "OvException.h"
-#include "OvNDCPClient.h"
-#include "TextHelpers.h"
-#include "VarTypes.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPClient.h"
+#include "vars/TextHelpers.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <QPointer>
 #include <QString>
 
-#include "ControlBinding.h"
-#include "OvEditConstraint.h"
-#include "OvListView.h"
-#include "OvNDCPRequest2Controls.h"
+#include "binding/ControlBinding.h"
+#include "binding/OvEditConstraint.h"
+#include "binding/OvListView.h"
+#include "binding/OvNDCPRequest2Controls.h"
 
 // Shows a request's answers as rows of a report-style list view (one row per answer, one device
 // per MAC address for a discovery) or, without a list view, in individually bound controls, and

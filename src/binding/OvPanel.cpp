@@ -1,4 +1,4 @@
-#include "OvPanel.h"
+#include "binding/OvPanel.h"
 
 #include <QPainter>
 

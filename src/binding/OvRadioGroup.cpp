@@ -1,10 +1,10 @@
-#include "OvRadioGroup.h"
+#include "binding/OvRadioGroup.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "Messages.h"
+#include "errors/Messages.h"
 
 OvRadioGroup::OvRadioGroup(QWidget* parent) : OvRadioGroup(QString(), parent) {}
 

@@ -3,7 +3,7 @@
 #include <QGroupBox>
 #include <QStringList>
 
-#include "OvOptionList.h"
+#include "vars/OvOptionList.h"
 
 class QButtonGroup;
 class QRadioButton;

@@ -1,4 +1,4 @@
-#include "OvStaticText.h"
+#include "binding/OvStaticText.h"
 
 OvStaticText::OvStaticText(QWidget* parent) : QLabel(parent) {}
 

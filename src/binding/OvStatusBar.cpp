@@ -1,6 +1,6 @@
-#include "OvStatusBar.h"
+#include "binding/OvStatusBar.h"
 
-#include "OvStatusPanel.h"
+#include "binding/OvStatusPanel.h"
 
 OvStatusBar::OvStatusBar(QWidget* parent) : QStatusBar(parent) { setSizeGripEnabled(false); }
 

@@ -1,3 +1,3 @@
-#include "OvStatusPanel.h"
+#include "binding/OvStatusPanel.h"
 
 OvStatusPanel::OvStatusPanel(QWidget* parent) : QLabel(parent) {}

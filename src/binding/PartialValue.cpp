@@ -1,14 +1,14 @@
-#include "PartialValue.h"
+#include "binding/PartialValue.h"
 
 #include <bit>
 #include <cmath>
 
-#include "Messages.h"
-#include "OctetStr.h"
-#include "Oid.h"
-#include "TimeTicks.h"
-#include "ValueText.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "vars/OctetStr.h"
+#include "vars/Oid.h"
+#include "vars/TimeTicks.h"
+#include "vars/ValueText.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

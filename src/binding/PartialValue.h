@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "LocaleSettings.h"
+#include "vars/LocaleSettings.h"
 
 // Value bytes: a value in memory as the bound controls see it. Numbers are stored least
 // significant byte first (unlike the wire); a partial binding addresses these bytes by position

@@ -1,11 +1,11 @@
-#include "AddressRules.h"
+#include "device/AddressRules.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <vector>
 
-#include "OvException.h"
-#include "TextHelpers.h"
+#include "errors/OvException.h"
+#include "vars/TextHelpers.h"
 
 namespace {
 

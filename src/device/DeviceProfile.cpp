@@ -1,8 +1,8 @@
-#include "DeviceProfile.h"
+#include "device/DeviceProfile.h"
 
 #include <string>
 
-#include "OvNDCPVarList.h"
+#include "vars/OvNDCPVarList.h"
 
 const OvNDCPResponseVarList& DiscoveryParts() {
     static const OvNDCPResponseVarList parts(kDiscoveryPartDefs);

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "NDCPVar.h"
-#include "OvNDCPResponseVarList.h"
-#include "VarTypes.h"
+#include "vars/NDCPVar.h"
+#include "vars/OvNDCPResponseVarList.h"
+#include "vars/VarTypes.h"
 
 class OvNDCPVarList;
 

@@ -1,11 +1,11 @@
-#include "PasswordCipher.h"
+#include "device/PasswordCipher.h"
 
 #include <algorithm>
 #include <array>
 #include <new>
 #include <vector>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "SetIPRequest.h"
+#include "device/SetIPRequest.h"
 
 #include <utility>
 
-#include "AddressRules.h"
-#include "DeviceProfile.h"
-#include "OvNDCPVarList.h"
-#include "PasswordCipher.h"
+#include "device/AddressRules.h"
+#include "device/DeviceProfile.h"
+#include "vars/OvNDCPVarList.h"
+#include "device/PasswordCipher.h"
 
 void AddSetIPVars(OvNDCPVarList& vars, std::string_view address, std::string_view netmask) {
     // Refused here rather than sent: the codec would turn an incomplete address into 255.255.255.255.

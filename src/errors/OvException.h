@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "Messages.h"
+#include "errors/Messages.h"
 
 // The one error type of the program: a message text and an integer code.
 // Library failures carry the codes of the message tables (Messages.h); errors that

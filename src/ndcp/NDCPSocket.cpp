@@ -1,11 +1,11 @@
-#include "NDCPSocket.h"
+#include "ndcp/NDCPSocket.h"
 
 #include <array>
 #include <utility>
 
 #include <QObject>
 
-#include "NDCPPacket.h"
+#include "ndcp/wire/NDCPPacket.h"
 
 #ifdef Q_OS_LINUX
 #include <cerrno>

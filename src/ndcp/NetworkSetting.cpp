@@ -1,4 +1,4 @@
-#include "NetworkSetting.h"
+#include "ndcp/NetworkSetting.h"
 
 NDCPNetworkSetting& NetworkSetting() {
     static NDCPNetworkSetting setting;

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "OvNDCPError.h"
+#include "ndcp/wire/OvNDCPError.h"
 
 class OvNDCPVarList;
 

@@ -1,4 +1,4 @@
-#include "OvNDCPClient.h"
+#include "ndcp/OvNDCPClient.h"
 
 #include <algorithm>
 #include <bitset>
@@ -6,12 +6,12 @@
 
 #include <QTimer>
 
-#include "EventWait.h"
-#include "Messages.h"
-#include "NDCPSocket.h"
-#include "NetworkSetting.h"
-#include "OvException.h"
-#include "OvNDCPDevice.h"
+#include "ndcp/EventWait.h"
+#include "errors/Messages.h"
+#include "ndcp/NDCPSocket.h"
+#include "ndcp/NetworkSetting.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPDevice.h"
 
 namespace {
 

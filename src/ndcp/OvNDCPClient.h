@@ -11,10 +11,10 @@
 #include <QObject>
 #include <QPointer>
 
-#include "LocaleSettings.h"
-#include "NDCPPacket.h"
-#include "OvNDCPCallback.h"
-#include "OvNDCPVarList.h"
+#include "vars/LocaleSettings.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "ndcp/OvNDCPCallback.h"
+#include "vars/OvNDCPVarList.h"
 
 class QTimer;
 

@@ -1,4 +1,4 @@
-#include "OvNDCPDevice.h"
+#include "ndcp/OvNDCPDevice.h"
 
 OvNDCPDevice& DefaultDevice() {
     static OvNDCPDevice device;

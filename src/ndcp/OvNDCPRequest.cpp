@@ -1,12 +1,12 @@
-#include "OvNDCPRequest.h"
+#include "ndcp/OvNDCPRequest.h"
 
 #include <QCoreApplication>
 
-#include "Expression.h"
-#include "Messages.h"
-#include "NDCPPacket.h"
-#include "OvException.h"
-#include "OvNDCPClient.h"
+#include "vars/Expression.h"
+#include "errors/Messages.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPClient.h"
 
 namespace {
 

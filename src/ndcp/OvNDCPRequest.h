@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "OvNDCPCallback.h"
-#include "OvNDCPDevice.h"
-#include "OvNDCPError.h"
-#include "OvNDCPVarList.h"
+#include "ndcp/OvNDCPCallback.h"
+#include "ndcp/OvNDCPDevice.h"
+#include "ndcp/wire/OvNDCPError.h"
+#include "vars/OvNDCPVarList.h"
 
 // A target device, a variable list, a response filter and a time-out, run through the shared
 // client synchronously (Discover, Get, Set wait while the event loop keeps running) or

@@ -1,16 +1,16 @@
-#include "Expression.h"
+#include "vars/Expression.h"
 
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <vector>
 
-#include "Messages.h"
-#include "OvException.h"
-#include "OvNDCPVarList.h"
-#include "TimeTicks.h"
-#include "ValueText.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/TimeTicks.h"
+#include "vars/ValueText.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "LocaleSettings.h"
+#include "vars/LocaleSettings.h"
 
 class OvNDCPVarList;
 

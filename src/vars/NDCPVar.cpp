@@ -1,8 +1,8 @@
-#include "NDCPVar.h"
+#include "vars/NDCPVar.h"
 
 #include <utility>
 
-#include "OvNDCPResponseVarList.h"
+#include "vars/OvNDCPResponseVarList.h"
 
 namespace detail {
 

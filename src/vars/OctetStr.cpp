@@ -1,6 +1,6 @@
-#include "OctetStr.h"
+#include "vars/OctetStr.h"
 
-#include "Messages.h"
+#include "errors/Messages.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "Oid.h"
+#include "vars/Oid.h"
 
-#include "Messages.h"
+#include "errors/Messages.h"
 
 #include <limits>
 

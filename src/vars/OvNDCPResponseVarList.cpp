@@ -1,8 +1,8 @@
-#include "OvNDCPResponseVarList.h"
+#include "vars/OvNDCPResponseVarList.h"
 
 #include <iterator>
 
-#include "Messages.h"
+#include "errors/Messages.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "NDCPVar.h"
-#include "OvOptionList.h"
+#include "vars/NDCPVar.h"
+#include "vars/OvOptionList.h"
 
 // The parts of a structured variable, in definition order.
 class OvNDCPResponseVarList {

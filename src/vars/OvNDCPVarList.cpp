@@ -1,9 +1,9 @@
-#include "OvNDCPVarList.h"
+#include "vars/OvNDCPVarList.h"
 
 #include <iterator>
 
-#include "Messages.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "NDCPVar.h"
-#include "OvNDCPResponseVarList.h"
-#include "OvOptionList.h"
+#include "vars/NDCPVar.h"
+#include "vars/OvNDCPResponseVarList.h"
+#include "vars/OvOptionList.h"
 
 // A named, ordered list of variables.
 class OvNDCPVarList {

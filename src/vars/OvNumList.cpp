@@ -1,8 +1,8 @@
-#include "OvNumList.h"
+#include "vars/OvNumList.h"
 
 #include <algorithm>
 
-#include "Messages.h"
+#include "errors/Messages.h"
 
 int OvNumList::CountNumbers(std::string_view text) const noexcept {
     if (text.empty()) return 0;

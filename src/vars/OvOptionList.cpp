@@ -1,10 +1,10 @@
-#include "OvOptionList.h"
+#include "vars/OvOptionList.h"
 
 #include <array>
 
-#include "Messages.h"
-#include "OvException.h"
-#include "ValueText.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "vars/ValueText.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "NDCPVar.h"
+#include "vars/NDCPVar.h"
 
 namespace detail {
 // One option: a value (a number for kind 1, a text otherwise) and its display text.

@@ -1,4 +1,4 @@
-#include "TextHelpers.h"
+#include "vars/TextHelpers.h"
 
 std::string ReplaceAll(std::string_view text, std::string_view placeholder, std::string_view replacement) {
     if (placeholder.empty()) return std::string(text);

@@ -1,6 +1,6 @@
-#include "TimeTicks.h"
+#include "vars/TimeTicks.h"
 
-#include "ValueText.h"
+#include "vars/ValueText.h"
 
 #include <cstdio>
 

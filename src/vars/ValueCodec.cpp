@@ -1,11 +1,11 @@
-#include "ValueCodec.h"
+#include "vars/ValueCodec.h"
 
-#include "Messages.h"
-#include "OctetStr.h"
-#include "OvException.h"
-#include "TimeTicks.h"
-#include "ValueText.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "vars/OctetStr.h"
+#include "errors/OvException.h"
+#include "vars/TimeTicks.h"
+#include "vars/ValueText.h"
+#include "vars/VarTypes.h"
 
 #include <algorithm>
 #include <bit>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "LocaleSettings.h"
+#include "vars/LocaleSettings.h"
 
 // Size of an element's header: identifier byte and 16-bit big-endian element length.
 inline constexpr int kElementHeaderSize = 3;

@@ -1,6 +1,6 @@
-#include "ValueText.h"
+#include "vars/ValueText.h"
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

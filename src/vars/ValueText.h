@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "LocaleSettings.h"
+#include "vars/LocaleSettings.h"
 
 // Text forms of NDCP values shared by the wire codec, the expressions and the bound controls.
 // The parsers raise OvException (kUnknownError) with a message that quotes the text they refuse.

@@ -8,13 +8,13 @@
 #include <memory>
 #include <tuple>
 
-#include "DottedText.h"
-#include "OvEdit.h"
-#include "OvException.h"
-#include "SecretText.h"
-#include "ShellOpener.h"
-#include "SystemLocale.h"
-#include "TMainForm.h"
+#include "app/DottedText.h"
+#include "binding/OvEdit.h"
+#include "errors/OvException.h"
+#include "app/SecretText.h"
+#include "app/ShellOpener.h"
+#include "app/SystemLocale.h"
+#include "app/TMainForm.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 
 #include "AnswerBuilder.h"
 #include "LoopbackResponder.h"
-#include "Md5.h"
-#include "NDCPPacket.h"
-#include "OvListView.h"
-#include "OvStatusBar.h"
-#include "PictureBox.h"
-#include "TMainForm.h"
-#include "UiHooks.h"
+#include "ndcp/wire/Md5.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "binding/OvListView.h"
+#include "binding/OvStatusBar.h"
+#include "app/PictureBox.h"
+#include "app/TMainForm.h"
+#include "binding/UiHooks.h"
 
 using Datagram = std::vector<std::uint8_t>;
 

@@ -1,6 +1,6 @@
 // The program's application object, made by each test as the program makes it: the process has
 // no other.
-#include "GuardedApplication.h"
+#include "app/GuardedApplication.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -11,9 +11,9 @@
 #include <array>
 #include <vector>
 
-#include "Messages.h"
-#include "OvException.h"
-#include "UiHooks.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "binding/UiHooks.h"
 
 namespace {
 

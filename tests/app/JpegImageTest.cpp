@@ -1,7 +1,7 @@
-#include "JpegImage.h"
+#include "app/JpegImage.h"
 
-#include "Messages.h"
-#include "OvException.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
 
 #include <QByteArray>
 #include <QColor>

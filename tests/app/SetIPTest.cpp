@@ -5,11 +5,11 @@
 
 #include <optional>
 
-#include "AddressRules.h"
+#include "device/AddressRules.h"
 #include "AppTestSupport.h"
-#include "DottedText.h"
-#include "PasswordCipher.h"
-#include "TDLG_SetIP.h"
+#include "app/DottedText.h"
+#include "device/PasswordCipher.h"
+#include "app/TDLG_SetIP.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
-#include "DottedText.h"
+#include "app/DottedText.h"
 #include "EventLoopWait.h"
-#include "TDLG_SetIP.h"
+#include "app/TDLG_SetIP.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ControlBinding.h"
+#include "binding/ControlBinding.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,12 @@
 #include <memory>
 
 #include "ExpectOvError.h"
-#include "OvComboBox.h"
-#include "OvException.h"
-#include "OvNDCPVarList.h"
-#include "OvRadioGroup.h"
-#include "PartialValue.h"
-#include "VarTypes.h"
+#include "binding/OvComboBox.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPVarList.h"
+#include "binding/OvRadioGroup.h"
+#include "binding/PartialValue.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

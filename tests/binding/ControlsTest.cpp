@@ -7,11 +7,11 @@
 #include <QTest>
 
 #include "ExpectOvError.h"
-#include "OvComboBox.h"
-#include "OvEdit.h"
-#include "OvException.h"
-#include "OvListView.h"
-#include "OvRadioGroup.h"
+#include "binding/OvComboBox.h"
+#include "binding/OvEdit.h"
+#include "errors/OvException.h"
+#include "binding/OvListView.h"
+#include "binding/OvRadioGroup.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "EditSpecifier.h"
+#include "binding/EditSpecifier.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "Messages.h"
-#include "OvException.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
 
 namespace {
 

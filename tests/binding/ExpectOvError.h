@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 // Runs the action and expects it to raise OvException with exactly this code and message.
 inline void ExpectOvError(const std::function<void()>& action, int code, const char* message) {

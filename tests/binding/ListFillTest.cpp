@@ -1,6 +1,6 @@
 // Filling the device list from a synchronous discovery: rows gathered and appended in one go, the
 // row layout kept between rows, and what an error in the middle leaves in the list.
-#include "OvNDCPRequest2Edits.h"
+#include "binding/OvNDCPRequest2Edits.h"
 
 #include <cstdio>
 #include <memory>
@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
-#include "DeviceProfile.h"
+#include "device/DeviceProfile.h"
 #include "LoopbackResponder.h"
-#include "OvException.h"
-#include "OvNDCPClient.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPClient.h"
 
 namespace {
 

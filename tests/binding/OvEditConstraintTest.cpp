@@ -1,4 +1,4 @@
-#include "OvEditConstraint.h"
+#include "binding/OvEditConstraint.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "OvException.h"
-#include "OvLabel.h"
-#include "OvPanel.h"
+#include "errors/OvException.h"
+#include "binding/OvLabel.h"
+#include "binding/OvPanel.h"
 #include "UiRecorder.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "OvNDCPRequest2Edits.h"
+#include "binding/OvNDCPRequest2Edits.h"
 
 #include <memory>
 #include <string>
@@ -10,16 +10,16 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
-#include "DeviceProfile.h"
+#include "device/DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
-#include "OvException.h"
-#include "OvMemo.h"
-#include "OvNDCPClient.h"
-#include "OvStatusBar.h"
+#include "errors/OvException.h"
+#include "binding/OvMemo.h"
+#include "ndcp/OvNDCPClient.h"
+#include "binding/OvStatusBar.h"
 #include "SimulatorProcess.h"
 #include "UiRecorder.h"
-#include "VarTypes.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PartialValue.h"
+#include "binding/PartialValue.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "ExpectOvError.h"
-#include "OvException.h"
-#include "VarTypes.h"
+#include "errors/OvException.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

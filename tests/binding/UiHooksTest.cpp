@@ -1,4 +1,4 @@
-#include "UiHooks.h"
+#include "binding/UiHooks.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "UiHooks.h"
+#include "binding/UiHooks.h"
 
 // Records beeps, message boxes and (unless told to let them through) posted focus moves instead
 // of making them, for as long as it lives.

@@ -4,15 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include "DeviceProfile.h"
-#include "Expression.h"
-#include "Messages.h"
-#include "NDCPPacket.h"
-#include "OvException.h"
-#include "OvNDCPResponseVarList.h"
-#include "OvNDCPVarList.h"
-#include "ValueCodec.h"
-#include "VarTypes.h"
+#include "device/DeviceProfile.h"
+#include "vars/Expression.h"
+#include "errors/Messages.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPResponseVarList.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/ValueCodec.h"
+#include "vars/VarTypes.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,11 +1,11 @@
-#include "AddressRules.h"
+#include "device/AddressRules.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <tuple>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PasswordCipher.h"
+#include "device/PasswordCipher.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "Messages.h"
-#include "OvException.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
 
 namespace {
 

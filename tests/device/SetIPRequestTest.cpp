@@ -1,13 +1,13 @@
-#include "SetIPRequest.h"
+#include "device/SetIPRequest.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-#include "AddressRules.h"
-#include "DeviceProfile.h"
-#include "OvException.h"
-#include "OvNDCPVarList.h"
+#include "device/AddressRules.h"
+#include "device/DeviceProfile.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPVarList.h"
 
 namespace {
 

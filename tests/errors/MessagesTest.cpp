@@ -1,8 +1,8 @@
-#include "Messages.h"
+#include "errors/Messages.h"
 
 #include <gtest/gtest.h>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The client under a burst of answers: batches, the per-notification time budget, callbacks that
 // run an event loop or destroy the client, and the size limit of a received datagram.
-#include "OvNDCPClient.h"
+#include "ndcp/OvNDCPClient.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,11 +17,11 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
-#include "DeviceProfile.h"
+#include "device/DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
-#include "Messages.h"
-#include "ValueCodec.h"
+#include "errors/Messages.h"
+#include "vars/ValueCodec.h"
 
 namespace {
 

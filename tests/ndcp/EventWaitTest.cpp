@@ -1,4 +1,4 @@
-#include "EventWait.h"
+#include "ndcp/EventWait.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "OvNDCPClient.h"
+#include "ndcp/OvNDCPClient.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,15 +18,15 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
-#include "DeviceProfile.h"
+#include "device/DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
-#include "Messages.h"
-#include "NetworkSetting.h"
-#include "OvException.h"
-#include "OvNDCPDevice.h"
+#include "errors/Messages.h"
+#include "ndcp/NetworkSetting.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPDevice.h"
 #include "ProcessorTime.h"
-#include "VarTypes.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

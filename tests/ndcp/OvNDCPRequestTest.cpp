@@ -1,4 +1,4 @@
-#include "OvNDCPRequest.h"
+#include "ndcp/OvNDCPRequest.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,13 +15,13 @@
 #include <gtest/gtest.h>
 
 #include "AnswerBuilder.h"
-#include "DeviceProfile.h"
+#include "device/DeviceProfile.h"
 #include "EventLoopWait.h"
 #include "LoopbackResponder.h"
-#include "Messages.h"
-#include "OvException.h"
-#include "OvNDCPClient.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPClient.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

@@ -8,14 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "DeviceProfile.h"
-#include "Messages.h"
-#include "OvException.h"
-#include "OvNDCPClient.h"
-#include "OvNDCPRequest.h"
-#include "PasswordCipher.h"
+#include "device/DeviceProfile.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPClient.h"
+#include "ndcp/OvNDCPRequest.h"
+#include "device/PasswordCipher.h"
 #include "SimulatorProcess.h"
-#include "VarTypes.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "ValueCodec.h"
-#include "VarTypes.h"
+#include "vars/ValueCodec.h"
+#include "vars/VarTypes.h"
 
 std::vector<std::uint8_t> BuildAnswer(std::uint8_t sequence, std::uint8_t status, const MacBytes& mac,
                                       const std::vector<TestElement>& elements) {

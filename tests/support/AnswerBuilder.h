@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "NDCPPacket.h"
+#include "ndcp/wire/NDCPPacket.h"
 
 // Builds answer datagrams as a device would send them, for tests.
 struct TestElement {

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QUdpSocket>
 
-#include "NetworkSetting.h"
+#include "ndcp/NetworkSetting.h"
 
 // A UDP socket on 127.0.0.1 that plays the devices' side for tests. While it lives, the
 // process-wide network setting points the client at it; the old setting comes back afterwards.

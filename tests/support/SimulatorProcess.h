@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "NetworkSetting.h"
+#include "ndcp/NetworkSetting.h"
 
 // Runs ndcp-sim on 127.0.0.1 with a free port for the lifetime of the object and points the
 // process-wide network setting at it; the old setting comes back afterwards.

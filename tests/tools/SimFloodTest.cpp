@@ -1,4 +1,4 @@
-#include "SimFlood.h"
+#include "ndcp-sim/SimFlood.h"
 
 #include <gtest/gtest.h>
 

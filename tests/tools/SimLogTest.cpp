@@ -1,4 +1,4 @@
-#include "SimLog.h"
+#include "ndcp-sim/SimLog.h"
 
 #include <gtest/gtest.h>
 

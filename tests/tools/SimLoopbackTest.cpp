@@ -24,9 +24,9 @@
 #include <thread>
 #include <vector>
 
-#include "SimLog.h"
-#include "SimMalformed.h"
-#include "SimProgram.h"
+#include "ndcp-sim/SimLog.h"
+#include "ndcp-sim/SimMalformed.h"
+#include "ndcp-sim/SimProgram.h"
 #include "SimTestSupport.h"
 
 extern char** environ;

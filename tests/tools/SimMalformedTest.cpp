@@ -1,4 +1,4 @@
-#include "SimMalformed.h"
+#include "ndcp-sim/SimMalformed.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "SimRequest.h"
+#include "ndcp-sim/SimRequest.h"
 #include "SimTestSupport.h"
 
 namespace ndcpsim {

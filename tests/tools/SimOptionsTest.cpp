@@ -1,4 +1,4 @@
-#include "SimOptions.h"
+#include "ndcp-sim/SimOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Messages.h"
-#include "OvException.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
 
 namespace ndcpsim {
 namespace {

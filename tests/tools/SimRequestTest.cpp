@@ -1,4 +1,4 @@
-#include "SimRequest.h"
+#include "ndcp-sim/SimRequest.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "SimAuthenticator.h"
+#include "ndcp-sim/SimAuthenticator.h"
 #include "SimTestSupport.h"
 
 namespace ndcpsim {

@@ -1,4 +1,4 @@
-#include "SimResponder.h"
+#include "ndcp-sim/SimResponder.h"
 
 #include <gtest/gtest.h>
 

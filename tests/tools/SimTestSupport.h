@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Md5.h"
+#include "ndcp/wire/Md5.h"
 
 // Helpers that build datagrams byte by byte, independently of the simulator's own builders.
 namespace simtest {

@@ -1,4 +1,4 @@
-#include "SimTiming.h"
+#include "ndcp-sim/SimTiming.h"
 
 #include <gtest/gtest.h>
 

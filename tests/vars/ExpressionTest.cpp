@@ -1,10 +1,10 @@
-#include "Expression.h"
+#include "vars/Expression.h"
 
 #include <gtest/gtest.h>
 
-#include "OvException.h"
-#include "OvNDCPVarList.h"
-#include "VarTypes.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/VarTypes.h"
 
 #include <chrono>
 #include <functional>

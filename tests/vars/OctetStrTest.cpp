@@ -1,10 +1,10 @@
-#include "OctetStr.h"
+#include "vars/OctetStr.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "Oid.h"
+#include "vars/Oid.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "OvNDCPVarList.h"
+#include "vars/OvNDCPVarList.h"
 
 #include <gtest/gtest.h>
 
-#include "OvException.h"
-#include "VarTypes.h"
+#include "errors/OvException.h"
+#include "vars/VarTypes.h"
 
 #include <functional>
 #include <initializer_list>

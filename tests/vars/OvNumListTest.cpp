@@ -1,8 +1,8 @@
-#include "OvNumList.h"
+#include "vars/OvNumList.h"
 
 #include <gtest/gtest.h>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 #include <tuple>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "OvOptionList.h"
+#include "vars/OvOptionList.h"
 
 #include <gtest/gtest.h>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 #include <functional>
 #include <tuple>

@@ -1,4 +1,4 @@
-#include "TextHelpers.h"
+#include "vars/TextHelpers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "TimeTicks.h"
+#include "vars/TimeTicks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ValueCodec.h"
+#include "vars/ValueCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "Messages.h"
-#include "OvException.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

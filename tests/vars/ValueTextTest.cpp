@@ -1,4 +1,4 @@
-#include "ValueText.h"
+#include "vars/ValueText.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <random>
 #include <string>
 
-#include "Messages.h"
-#include "OvException.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SimAddress.h"
+#include "ndcp-sim/SimAddress.h"
 
 #include <charconv>
 #include <cstddef>

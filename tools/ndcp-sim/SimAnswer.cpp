@@ -1,9 +1,9 @@
-#include "SimAnswer.h"
+#include "ndcp-sim/SimAnswer.h"
 
 #include <algorithm>
 
-#include "SimAuthenticator.h"
-#include "SimRequest.h"
+#include "ndcp-sim/SimAuthenticator.h"
+#include "ndcp-sim/SimRequest.h"
 
 namespace ndcpsim {
 

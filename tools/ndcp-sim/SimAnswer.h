@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "DeviceProfile.h"
-#include "SimAddress.h"
-#include "SimDevice.h"
+#include "device/DeviceProfile.h"
+#include "ndcp-sim/SimAddress.h"
+#include "ndcp-sim/SimDevice.h"
 
 namespace ndcpsim {
 

@@ -1,8 +1,8 @@
-#include "SimAuthenticator.h"
+#include "ndcp-sim/SimAuthenticator.h"
 
 #include <algorithm>
 
-#include "Md5.h"
+#include "ndcp/wire/Md5.h"
 
 namespace ndcpsim {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "SimRequest.h"
+#include "ndcp-sim/SimRequest.h"
 
 namespace ndcpsim {
 

@@ -1,9 +1,9 @@
-#include "SimDevice.h"
+#include "ndcp-sim/SimDevice.h"
 
 #include <cstdint>
 #include <utility>
 
-#include "SetIPRequest.h"
+#include "device/SetIPRequest.h"
 
 namespace ndcpsim {
 namespace {

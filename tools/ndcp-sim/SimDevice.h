@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "DeviceProfile.h"
-#include "SimAddress.h"
+#include "device/DeviceProfile.h"
+#include "ndcp-sim/SimAddress.h"
 
 namespace ndcpsim {
 

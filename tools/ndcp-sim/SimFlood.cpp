@@ -1,9 +1,9 @@
-#include "SimFlood.h"
+#include "ndcp-sim/SimFlood.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "SimAnswer.h"
+#include "ndcp-sim/SimAnswer.h"
 
 namespace ndcpsim {
 namespace {

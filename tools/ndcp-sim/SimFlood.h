@@ -6,11 +6,11 @@
 #include <span>
 #include <vector>
 
-#include "SimAddress.h"
-#include "SimDevice.h"
-#include "SimMalformed.h"
-#include "SimRequest.h"
-#include "SimResponder.h"
+#include "ndcp-sim/SimAddress.h"
+#include "ndcp-sim/SimDevice.h"
+#include "ndcp-sim/SimMalformed.h"
+#include "ndcp-sim/SimRequest.h"
+#include "ndcp-sim/SimResponder.h"
 
 namespace ndcpsim {
 

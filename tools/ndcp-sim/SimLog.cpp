@@ -1,4 +1,4 @@
-#include "SimLog.h"
+#include "ndcp-sim/SimLog.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 namespace ndcpsim {
 namespace {

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "SimAddress.h"
-#include "SimRequest.h"
-#include "SimResponder.h"
+#include "ndcp-sim/SimAddress.h"
+#include "ndcp-sim/SimRequest.h"
+#include "ndcp-sim/SimResponder.h"
 
 namespace ndcpsim {
 

@@ -1,10 +1,10 @@
-#include "SimMalformed.h"
+#include "ndcp-sim/SimMalformed.h"
 
 #include <array>
 #include <string>
 #include <utility>
 
-#include "SimRequest.h"
+#include "ndcp-sim/SimRequest.h"
 
 namespace ndcpsim {
 namespace {

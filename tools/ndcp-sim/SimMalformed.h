@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "SimAnswer.h"
-#include "SimDevice.h"
+#include "ndcp-sim/SimAnswer.h"
+#include "ndcp-sim/SimDevice.h"
 
 namespace ndcpsim {
 

@@ -1,12 +1,12 @@
-#include "SimOptions.h"
+#include "ndcp-sim/SimOptions.h"
 
 #include <algorithm>
 #include <charconv>
 #include <limits>
 #include <utility>
 
-#include "OvException.h"
-#include "TextHelpers.h"
+#include "errors/OvException.h"
+#include "vars/TextHelpers.h"
 
 namespace ndcpsim {
 namespace {

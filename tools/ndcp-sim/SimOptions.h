@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "DeviceProfile.h"
-#include "SimAddress.h"
-#include "SimDevice.h"
-#include "SimMalformed.h"
+#include "device/DeviceProfile.h"
+#include "ndcp-sim/SimAddress.h"
+#include "ndcp-sim/SimDevice.h"
+#include "ndcp-sim/SimMalformed.h"
 
 namespace ndcpsim {
 

@@ -1,12 +1,12 @@
-#include "SimProgram.h"
+#include "ndcp-sim/SimProgram.h"
 
 #include <chrono>
 #include <string>
 
-#include "OvException.h"
-#include "SimLog.h"
-#include "SimOptions.h"
-#include "SimServer.h"
+#include "errors/OvException.h"
+#include "ndcp-sim/SimLog.h"
+#include "ndcp-sim/SimOptions.h"
+#include "ndcp-sim/SimServer.h"
 
 namespace ndcpsim {
 namespace {

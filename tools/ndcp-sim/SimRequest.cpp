@@ -1,4 +1,4 @@
-#include "SimRequest.h"
+#include "ndcp-sim/SimRequest.h"
 
 #include <algorithm>
 

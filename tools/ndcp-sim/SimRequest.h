@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "SimAddress.h"
+#include "ndcp-sim/SimAddress.h"
 
 namespace ndcpsim {
 

@@ -1,10 +1,10 @@
-#include "SimResponder.h"
+#include "ndcp-sim/SimResponder.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-#include "SimAnswer.h"
+#include "ndcp-sim/SimAnswer.h"
 
 namespace ndcpsim {
 namespace {

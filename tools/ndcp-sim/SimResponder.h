@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "SimAuthenticator.h"
-#include "SimDevice.h"
-#include "SimMalformed.h"
-#include "SimRequest.h"
+#include "ndcp-sim/SimAuthenticator.h"
+#include "ndcp-sim/SimDevice.h"
+#include "ndcp-sim/SimMalformed.h"
+#include "ndcp-sim/SimRequest.h"
 
 namespace ndcpsim {
 

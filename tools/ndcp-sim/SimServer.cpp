@@ -1,4 +1,4 @@
-#include "SimServer.h"
+#include "ndcp-sim/SimServer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <cstring>
 #include <utility>
 
-#include "OvException.h"
+#include "errors/OvException.h"
 
 namespace ndcpsim {
 namespace {

@@ -8,12 +8,12 @@
 #include <random>
 #include <vector>
 
-#include "SimAddress.h"
-#include "SimFlood.h"
-#include "SimLog.h"
-#include "SimOptions.h"
-#include "SimResponder.h"
-#include "SimTiming.h"
+#include "ndcp-sim/SimAddress.h"
+#include "ndcp-sim/SimFlood.h"
+#include "ndcp-sim/SimLog.h"
+#include "ndcp-sim/SimOptions.h"
+#include "ndcp-sim/SimResponder.h"
+#include "ndcp-sim/SimTiming.h"
 
 namespace ndcpsim {
 

@@ -2,7 +2,7 @@
 #include <string_view>
 #include <vector>
 
-#include "SimProgram.h"
+#include "ndcp-sim/SimProgram.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);

@@ -1,4 +1,4 @@
-#include "Md5.h"
+#include "ndcp/wire/Md5.h"
 
 #include <algorithm>
 #include <bit>

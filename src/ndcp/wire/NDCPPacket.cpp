@@ -1,4 +1,4 @@
-#include "NDCPPacket.h"
+#include "ndcp/wire/NDCPPacket.h"
 
 #include <algorithm>
 #include <exception>
@@ -6,14 +6,14 @@
 #include <utility>
 #include <vector>
 
-#include "Md5.h"
-#include "Messages.h"
-#include "OctetStr.h"
-#include "OvException.h"
-#include "OvNDCPVarList.h"
-#include "OvOptionList.h"
-#include "ValueCodec.h"
-#include "VarTypes.h"
+#include "ndcp/wire/Md5.h"
+#include "errors/Messages.h"
+#include "vars/OctetStr.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/OvOptionList.h"
+#include "vars/ValueCodec.h"
+#include "vars/VarTypes.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "LocaleSettings.h"
+#include "vars/LocaleSettings.h"
 
 class OvNDCPVarList;
 

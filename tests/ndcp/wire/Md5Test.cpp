@@ -1,4 +1,4 @@
-#include "Md5.h"
+#include "ndcp/wire/Md5.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>

@@ -1,4 +1,4 @@
-#include "NDCPPacket.h"
+#include "ndcp/wire/NDCPPacket.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "Messages.h"
-#include "OvException.h"
-#include "OvNDCPResponseVarList.h"
-#include "OvNDCPVarList.h"
-#include "OvOptionList.h"
-#include "VarTypes.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "vars/OvNDCPResponseVarList.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/OvOptionList.h"
+#include "vars/VarTypes.h"
 
 namespace {
 
