@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "errors/Messages.h"
-#include "errors/OvException.h"
 #include "binding/UiHooks.h"
 
 namespace {
