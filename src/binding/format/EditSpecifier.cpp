@@ -8,7 +8,8 @@
 #include "errors/Messages.h"
 #include "vars/OvNumList.h"
 #include "vars/TextHelpers.h"
-#include "vars/ValueText.h"
+#include "vars/FloatText.h"
+#include "vars/IntegerText.h"
 
 namespace {
 
