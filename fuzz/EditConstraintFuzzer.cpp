@@ -1,26 +1,16 @@
-// Edit-constraint specifiers and panel formats on the offscreen platform: parsing, filtering of
-// typed text, the check on leaving an edit, and the panel of edits and labels a format builds.
-
-#include "binding/EditSpecifier.h"
-#include "FuzzInput.h"
-#include "errors/Messages.h"
-#include "binding/OvEdit.h"
-#include "binding/OvEditConstraint.h"
-#include "errors/OvException.h"
-#include "binding/OvPanel.h"
-#include "binding/UiHooks.h"
-
-#include <QApplication>
-#include <QByteArray>
-#include <QString>
-#include <QWidget>
+// Edit-constraint formats without widgets: the row of labels and specifiers a panel format reads
+// into, every specifier's rules, and the filter and the check those rules apply to typed text.
 
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
-#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "FuzzInput.h"
+#include "binding/format/EditSpecifier.h"
+#include "binding/format/PanelRow.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
 
 namespace {
 
@@ -34,9 +24,9 @@ void CheckCode(const OvException& e, std::initializer_list<int> allowed, std::st
 }
 
 // Whether kept is what remains of text after removing some of its characters.
-[[nodiscard]] bool IsSubsequence(const QString& kept, const QString& text) {
-    qsizetype at = 0;
-    for (const QChar c : kept) {
+[[nodiscard]] bool IsSubsequence(std::u16string_view kept, std::u16string_view text) {
+    std::size_t at = 0;
+    for (const char16_t c : kept) {
         while (at < text.size() && text[at] != c) ++at;
         if (at == text.size()) return false;
         ++at;
@@ -44,110 +34,74 @@ void CheckCode(const OvException& e, std::initializer_list<int> allowed, std::st
     return true;
 }
 
-[[nodiscard]] bool IsPlaceholder(const QString& text) {
-    return text == QLatin1String("(NOTDONE)") || text == QLatin1String("(NULL)");
-}
-
-void CheckSpecifier(std::string_view format, const QString& text) {
-    EditSpecifier specifier;
+void CheckSpecifier(std::string_view specifier, std::u16string_view text) {
+    EditSpecifier rules;
     try {
-        specifier = ParseEditSpecifier(format);
+        rules = ParseEditSpecifier(specifier);
     } catch (const OvException& e) {
         CheckCode(e, {-kBadFormatSpecifier, kUnknownError}, "specifier refusal code");
         return;
     }
-    if (kConversions.find(specifier.Conversion) == std::string_view::npos) FuzzFailure("conversion letter");
-    const QString filtered = FilterEditText(specifier, text);
+    if (kConversions.find(rules.Conversion) == std::string_view::npos) FuzzFailure("conversion letter");
+    const std::u16string filtered = FilterEditText(rules, text);
     if (!IsSubsequence(filtered, text)) FuzzFailure("filtering only removes characters");
-    if (FilterEditText(specifier, filtered) != filtered) FuzzFailure("a filtered text passes the filter");
-    if (const auto rejection = RejectionOf(specifier, filtered); rejection && rejection->empty()) {
-        FuzzFailure("a rejection has a message");
-    }
-}
-
-// Types the text into each edit and leaves it; counts the message boxes shown.
-void CheckEdits(OvEditConstraint& engine, const std::vector<OvEdit*>& edits, const QString& text,
-                const int& boxes) {
-    for (OvEdit* const edit : edits) {
-        edit->setText(text);
-        const detail::EditConstraint_s* const entry = engine.FindEntry(edit);
-        if (entry == nullptr) continue;
-        const QString typed = edit->text();
-        if (!IsPlaceholder(typed)) {
-            if (FilterEditText(*entry, typed) != typed) FuzzFailure("no disallowed character stays");
-            if (entry->AdvanceChar != 0 && typed.contains(QChar::fromLatin1(entry->AdvanceChar))) {
-                FuzzFailure("the advance character is removed");
-            }
-        }
-        const bool rejected =
-            !IsPlaceholder(typed) && (typed.isEmpty() ? (entry->Flags & EditSpecifier::kNotEmpty) != 0
-                                                      : RejectionOf(*entry, typed).has_value());
-        const int before = boxes;
-        engine.EditExit(*edit);
-        if ((boxes != before) != rejected) FuzzFailure("a text is reported exactly when it is refused");
-        if (rejected && edit->text() != entry->LastText) FuzzFailure("a refused text is replaced");
-        if (!rejected && !typed.isEmpty() && !IsPlaceholder(typed) && entry->LastText != typed) {
-            FuzzFailure("an accepted text is remembered");
+    if (FilterEditText(rules, filtered) != filtered) FuzzFailure("a filtered text passes the filter");
+    for (const std::u16string_view checked : {text, std::u16string_view(filtered)}) {
+        if (const auto rejection = RejectionOf(rules, checked); rejection && rejection->empty()) {
+            FuzzFailure("a rejection has a message");
         }
     }
 }
 
-void CheckPanel(std::string_view format, const QString& text) {
-    int boxes = 0;
-    const ScopedUiHooks hooks(UiHooks{
-        [](int, int) {}, [&boxes](QWidget*, const QString&, const QString&) { ++boxes; }, [](QWidget*) {}});
-    const auto form = std::make_unique<QWidget>();
-    auto* const panel = new OvPanel(form.get());  // owned by the form
-    OvEditConstraint engine(form.get(), true);
-    std::vector<OvEdit*> edits;
-    try {
-        engine.BuildPanelEdits(*panel, format, &edits);
-    } catch (const OvException& e) {
-        CheckCode(e, {-kBadFormatSpecifier, kUnknownError}, "panel refusal code");
+// The row holds the whole format: its literals (with "%" written "%%") and specifiers put side by
+// side give the format back, less a "%" that ends it.
+void CheckRow(std::string_view format, const std::vector<PanelItem>& row) {
+    std::string written;
+    bool afterLiteral = false;
+    for (const PanelItem& item : row) {
+        if (item.text.empty()) FuzzFailure("a control of the row has a text", format);
+        if (item.kind == PanelItem::Kind::Specifier) {
+            if (item.text.front() != '%') FuzzFailure("a specifier starts with %", format);
+            written += item.text;
+            afterLiteral = false;
+            continue;
+        }
+        if (afterLiteral) FuzzFailure("neighbouring literals are one label", format);
+        for (const char c : item.text) written += c == '%' ? std::string_view("%%") : std::string_view(&c, 1);
+        afterLiteral = true;
     }
-    int right = -1;
-    for (const OvEdit* const edit : edits) {
-        if (edit->parentWidget() != panel) FuzzFailure("the edits are the panel's");
-        // Left to right, until a row reaches the widest position and the rest stand there.
-        if (edit->x() <= right && edit->x() < QWIDGETSIZE_MAX)
-            FuzzFailure("the edits stand left to right", std::string(format));
-        right = edit->x() + edit->width() - 1;
-    }
-    CheckEdits(engine, edits, text, boxes);
+    if (written != format && written + '%' != format) FuzzFailure("the row holds the whole format", format);
+}
 
-    std::vector<std::unique_ptr<OvEdit>> own;
-    std::vector<OvEdit*> more;
-    for (const char c : format) {
-        if (c != '%') continue;
-        own.push_back(std::make_unique<OvEdit>(form.get()));
-        more.push_back(own.back().get());
+// Latin-1 (one byte a character) or UTF-16 code units (two bytes, low first, unpaired surrogates
+// included), as an edit may hold them.
+[[nodiscard]] std::u16string EditText(std::string_view bytes, bool utf16) {
+    std::u16string text;
+    if (!utf16) {
+        for (const char c : bytes) text.push_back(static_cast<unsigned char>(c));
+        return text;
     }
-    try {
-        engine.ConstrainEdits(format, more);
-    } catch (const OvException& e) {
-        CheckCode(e, {-kBadFormatSpecifier, -kIndexOutOfRange, kUnknownError}, "constrain refusal code");
+    for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        const auto low = static_cast<unsigned char>(bytes[at]);
+        const auto high = static_cast<unsigned char>(bytes[at + 1]);
+        text.push_back(static_cast<char16_t>(low | high << 8));
     }
+    return text;
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Never destroyed: at exit Qt's own statics go first, and an application object destroyed
-    // after them loses its font caches. Reachable from here, it is not a leak.
-    static const QApplication* const application = new QApplication(*argc, *argv);
-    (void)application;
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input({data, size});
     const std::uint8_t flags = input.Byte();
     const std::string format = input.LongText();
-    const std::string rest = input.RestText();
-    const QByteArray bytes(rest.data(), static_cast<qsizetype>(rest.size()));
-    const QString text = (flags & 1) != 0 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+    const std::u16string text = EditText(input.RestText(), (flags & 1) != 0);
     CheckSpecifier(format, text);
-    CheckPanel(format, text);
+    const std::vector<PanelItem> row = ParsePanelRow(format);
+    CheckRow(format, row);
+    for (const PanelItem& item : row) {
+        if (item.kind == PanelItem::Kind::Specifier) CheckSpecifier(item.text, text);
+    }
+    for (const std::string& specifier : SplitSpecifiers(format)) CheckSpecifier(specifier, text);
     return 0;
 }

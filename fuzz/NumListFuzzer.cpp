@@ -3,7 +3,7 @@
 #include "FuzzInput.h"
 #include "vars/OvNumList.h"
 #include "vars/TextHelpers.h"
-#include "vars/ValueText.h"
+#include "vars/IntegerText.h"
 
 #include <cstdint>
 #include <string>

@@ -10,7 +10,10 @@
 #include "vars/Oid.h"
 #include "errors/OvException.h"
 #include "vars/TimeTicks.h"
-#include "vars/ValueText.h"
+#include "vars/AddressText.h"
+#include "vars/DateTimeText.h"
+#include "vars/FloatText.h"
+#include "vars/IntegerText.h"
 
 #include <cmath>
 #include <cstdint>

@@ -6,7 +6,6 @@
 #include "errors/Messages.h"
 #include "errors/OvException.h"
 #include "vars/ValueCodec.h"
-#include "vars/ValueText.h"
 #include "vars/VarTypes.h"
 
 #include <cmath>

@@ -15,7 +15,8 @@
 #include "binding/OvRadioGroup.h"
 #include "binding/PartialValue.h"
 #include "vars/TimeTicks.h"
-#include "vars/ValueText.h"
+#include "vars/DateTimeText.h"
+#include "vars/IntegerText.h"
 #include "vars/VarTypes.h"
 
 namespace detail {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "binding/format/PanelRow.h"
 #include "errors/Messages.h"
 #include "binding/OvLabel.h"
 #include "binding/OvPanel.h"
@@ -120,21 +121,11 @@ void OvEditConstraint::ConstrainEdit(std::string_view specifier, OvEdit& edit) {
 
 void OvEditConstraint::ConstrainEdits(std::string_view format, std::span<OvEdit* const> edits) {
     std::size_t next = 0;
-    const auto apply = [&](const std::string& specifier) {
+    for (const std::string& specifier : SplitSpecifiers(format)) {
         if (next >= edits.size() || edits[next] == nullptr) RaiseConstraintError(kIndexOutOfRange);
         ConstrainEdit(specifier, *edits[next]);
         ++next;
-    };
-    std::string specifier;
-    for (std::size_t at = 0; at < format.size(); ++at) {
-        if (format[at] == '%' && at > 0) {
-            apply(specifier);
-            specifier.clear();
-        }
-        specifier += format[at];
     }
-    // A "%" that ends the format starts no specifier.
-    if (!specifier.empty() && specifier != "%") apply(specifier);
 }
 
 void OvEditConstraint::ConstrainEdits(std::string_view format, std::initializer_list<OvEdit*> edits) {
@@ -143,85 +134,17 @@ void OvEditConstraint::ConstrainEdits(std::string_view format, std::initializer_
 
 void OvEditConstraint::BuildPanelEdits(QWidget& panel, std::string_view format, std::vector<OvEdit*>* edits) {
     int x = 0;
-    std::string label;
-    std::string specifier;
-    int depth = 0;
-    bool inSpecifier = false;
     OvEdit* previous = nullptr;
-    const std::size_t size = format.size();
-    std::size_t at = 0;
-    while (at < size) {
-        const char c = format[at];
-        if (!inSpecifier) {
-            bool entered = false;
-            if (c == '%' && at + 1 < size && format[at + 1] == '%') {
-                label += '%';
-                ++at;
-            } else if (c == '%') {
-                specifier.assign(1, '%');
-                depth = 0;
-                inSpecifier = true;
-                entered = true;
-            } else {
-                label += c;
-            }
-            if ((entered || at + 1 >= size) && !label.empty()) x = NextPosition(x, AddLabel(panel, label, x));
-            ++at;
+    for (const PanelItem& item : ParsePanelRow(format)) {
+        if (item.kind == PanelItem::Kind::Literal) {
+            x = NextPosition(x, AddLabel(panel, item.text, x));
             continue;
         }
-        // Whether the character after position i is "{", and whether i is the last position.
-        const auto lastAt = [size](std::size_t i) { return i + 1 >= size; };
-        const auto braceAfter = [&](std::size_t i) { return i + 1 < size && format[i + 1] == '{'; };
-        bool ended = false;
-        bool reread = false;
-        switch (c) {
-            case 'n':
-                specifier += c;
-                if (!lastAt(at) && depth == 0) {
-                    ++at;
-                    specifier += format[at];  // the delimiter
-                    ended = !lastAt(at) && !braceAfter(at);
-                }
-                break;
-            case 'f':
-            case 'h':
-            case 'i':
-            case 's':
-            case 'u':
-                specifier += c;
-                ended = !lastAt(at) && depth == 0 && !braceAfter(at);
-                break;
-            case '{':
-                specifier += c;
-                ++depth;
-                break;
-            case '}':
-                specifier += c;
-                --depth;
-                ended = depth == 0;
-                break;
-            case '%':
-                ended = true;
-                reread = true;  // read again as literal text
-                break;
-            default:
-                specifier += c;
-                break;
-        }
-        const bool last = !reread && lastAt(at);
-        if (ended) {
-            label.clear();
-            inSpecifier = false;
-        }
-        if ((ended || last) && !specifier.empty()) {
-            OvEdit* const edit = AddEdit(panel, x, previous);
-            ConstrainEdit(specifier, *edit);  // on error the edit stays, unconstrained
-            x = NextPosition(x, edit->width());
-            if (edits != nullptr) edits->push_back(edit);
-            previous = edit;
-            specifier.clear();
-        }
-        if (!reread) ++at;
+        OvEdit* const edit = AddEdit(panel, x, previous);
+        ConstrainEdit(item.text, *edit);  // on error the edit stays, unconstrained
+        x = NextPosition(x, edit->width());
+        if (edits != nullptr) edits->push_back(edit);
+        previous = edit;
     }
     HideCaptionAndBevels(panel);
 }

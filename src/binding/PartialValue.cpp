@@ -7,7 +7,10 @@
 #include "vars/OctetStr.h"
 #include "vars/Oid.h"
 #include "vars/TimeTicks.h"
-#include "vars/ValueText.h"
+#include "vars/AddressText.h"
+#include "vars/DateTimeText.h"
+#include "vars/FloatText.h"
+#include "vars/IntegerText.h"
 #include "vars/VarTypes.h"
 
 namespace {

@@ -9,7 +9,8 @@
 #include "errors/OvException.h"
 #include "vars/OvNDCPVarList.h"
 #include "vars/TimeTicks.h"
-#include "vars/ValueText.h"
+#include "vars/DateTimeText.h"
+#include "vars/FloatText.h"
 #include "vars/VarTypes.h"
 
 namespace {

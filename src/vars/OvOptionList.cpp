@@ -4,7 +4,7 @@
 
 #include "errors/Messages.h"
 #include "errors/OvException.h"
-#include "vars/ValueText.h"
+#include "vars/IntegerText.h"
 
 namespace {
 

@@ -33,3 +33,10 @@ std::size_t SpanOf(std::string_view text, std::size_t start, std::string_view ch
     // last is the 0-based position after the run, which is the 1-based position of its last character.
     return last >= start ? last : 0;
 }
+
+std::string_view TrimBlanks(std::string_view text) noexcept {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}

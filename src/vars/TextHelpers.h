@@ -16,3 +16,6 @@ void SplitText(std::string_view text, std::vector<std::string>& pieces, char del
 // set that begins at start, or 0 when the character at start is not in the set or start lies
 // beyond the text.
 [[nodiscard]] std::size_t SpanOf(std::string_view text, std::size_t start, std::string_view charset);
+
+// The text without the blanks (spaces and tabs) at either end.
+[[nodiscard]] std::string_view TrimBlanks(std::string_view text) noexcept;

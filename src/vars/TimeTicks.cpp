@@ -1,6 +1,6 @@
 #include "vars/TimeTicks.h"
 
-#include "vars/ValueText.h"
+#include "vars/IntegerText.h"
 
 #include <cstdio>
 
