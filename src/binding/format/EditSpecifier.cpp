@@ -6,10 +6,10 @@
 #include <limits>
 
 #include "errors/Messages.h"
-#include "vars/OvNumList.h"
-#include "vars/TextHelpers.h"
 #include "vars/FloatText.h"
 #include "vars/IntegerText.h"
+#include "vars/OvNumList.h"
+#include "vars/TextHelpers.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr std::string_view kDigits = "0123456789";
 constexpr std::string_view kNumberChars = "-0123456789.";
 constexpr double kUInt32Max = 4294967295.0;
 
-[[noreturn]] void BadSpecifier() { RaiseConstraintError(kBadFormatSpecifier); }
+constexpr SpecifierRefusal kBadGrammar{SpecifierRefusal::Reason::Grammar, {}};
 
 bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
@@ -78,8 +78,8 @@ std::uint8_t FlagValue(char letter) {
     }
 }
 
-// Reads the directives between the braces into rules.
-void ReadDirectives(std::string_view directives, EditSpecifier& rules) {
+// Reads the directives between the braces into rules; why they are refused, if they are.
+std::optional<SpecifierRefusal> ReadDirectives(std::string_view directives, EditSpecifier& rules) {
     std::size_t at = 0;
     while (at < directives.size()) {
         const char letter = directives[at];
@@ -87,14 +87,15 @@ void ReadDirectives(std::string_view directives, EditSpecifier& rules) {
             case 'w':
             case 'l': {
                 const std::string_view digits = RunOf(directives, at + 1, kDigits);
-                if (digits.empty()) BadSpecifier();
-                const std::int32_t number = ParseInt32Text(digits);
+                if (digits.empty()) return kBadGrammar;
+                const std::optional<std::int32_t> number = TryParseInt32Text(digits);
+                if (!number) return SpecifierRefusal{SpecifierRefusal::Reason::Integer, digits};
                 at += 1 + digits.size();
                 if (letter == 'w') {
-                    rules.Width = number;
+                    rules.Width = *number;
                     break;
                 }
-                rules.MaxLen = number;
+                rules.MaxLen = *number;
                 for (int k = 0; k < 3 && at < directives.size() && FlagValue(directives[at]) != 0; ++k) {
                     rules.Flags = static_cast<std::uint8_t>(rules.Flags + FlagValue(directives[at]));
                     ++at;
@@ -103,21 +104,24 @@ void ReadDirectives(std::string_view directives, EditSpecifier& rules) {
             }
             case 'n':
             case 'x': {
-                const std::string_view number = RunOf(directives, at + 1, kNumberChars);
-                if (number.empty()) BadSpecifier();
-                (letter == 'n' ? rules.MinValue : rules.MaxValue) = ParseFloatText(number);
-                at += 1 + number.size();
+                const std::string_view text = RunOf(directives, at + 1, kNumberChars);
+                if (text.empty()) return kBadGrammar;
+                const std::optional<double> number = TryParseFloatText(text);
+                if (!number) return SpecifierRefusal{SpecifierRefusal::Reason::Float, text};
+                (letter == 'n' ? rules.MinValue : rules.MaxValue) = *number;
+                at += 1 + text.size();
                 break;
             }
             case 'e':
-                if (at + 1 >= directives.size()) BadSpecifier();
+                if (at + 1 >= directives.size()) return kBadGrammar;
                 rules.AdvanceChar = directives[at + 1];
                 at += 2;
                 break;
             default:
-                BadSpecifier();
+                return kBadGrammar;
         }
     }
+    return std::nullopt;
 }
 
 bool Allowed(const EditSpecifier& rules, char16_t c, std::u16string_view kept) {
@@ -155,10 +159,19 @@ std::string Fill(int index, std::initializer_list<std::pair<std::string_view, st
     return text;
 }
 
+// The text up to the first character that no leading number holds: all that LeadingNumber reads.
+std::string NumberPrefix(std::u16string_view text) {
+    std::string prefix;
+    for (const char16_t c : text) {
+        if (c > 0x7F || kNumberChars.find(static_cast<char>(c)) == std::string_view::npos) break;
+        prefix.push_back(static_cast<char>(c));
+    }
+    return prefix;
+}
+
 std::optional<std::string> RejectNumber(const EditSpecifier& rules, std::u16string_view text,
                                         const LocaleSettings& locale) {
-    // The leading number is ASCII, so any other character ends it in every 8-bit form.
-    const double value = LeadingNumber(ToLatin1(text));
+    const double value = LeadingNumber(NumberPrefix(text));
     if (value >= rules.MinValue && value <= rules.MaxValue) return std::nullopt;
     return Fill(kNumberOutOfRange, {{"[MIN]", FormatGeneralFloat(rules.MinValue, locale)},
                                     {"[MAX]", FormatGeneralFloat(rules.MaxValue, locale)}});
@@ -204,8 +217,8 @@ std::optional<std::string> RejectNumbers(const EditSpecifier& rules, std::u16str
 
 }  // namespace
 
-EditSpecifier ParseEditSpecifier(std::string_view specifier) {
-    if (specifier.size() < 2 || specifier[0] != '%') BadSpecifier();
+std::variant<EditSpecifier, SpecifierRefusal> ReadEditSpecifier(std::string_view specifier) {
+    if (specifier.size() < 2 || specifier[0] != '%') return kBadGrammar;
     EditSpecifier rules;
     rules.Conversion = specifier[1];
     std::size_t brace = 2;  // where "{" must stand
@@ -217,18 +230,39 @@ EditSpecifier ParseEditSpecifier(std::string_view specifier) {
         case 'u':
             break;
         case 'n':
-            if (specifier.size() < 3) BadSpecifier();
+            if (specifier.size() < 3) return kBadGrammar;
             rules.Delimiter = specifier[2];
             brace = 3;
             break;
         default:
-            BadSpecifier();
+            return kBadGrammar;
     }
     SetDefaultRange(rules);
     if (specifier.size() == brace) return rules;
-    if (specifier.size() < brace + 2 || specifier[brace] != '{' || specifier.back() != '}') BadSpecifier();
-    ReadDirectives(specifier.substr(brace + 1, specifier.size() - brace - 2), rules);
+    if (specifier.size() < brace + 2 || specifier[brace] != '{' || specifier.back() != '}')
+        return kBadGrammar;
+    if (const auto refusal =
+            ReadDirectives(specifier.substr(brace + 1, specifier.size() - brace - 2), rules)) {
+        return *refusal;
+    }
     return rules;
+}
+
+OvException ErrorOf(const SpecifierRefusal& refusal) {
+    switch (refusal.reason) {
+        case SpecifierRefusal::Reason::Integer:
+            return NotIntegerError(refusal.number);
+        case SpecifierRefusal::Reason::Float:
+            return NotFloatError(refusal.number);
+        default:
+            return OvException(std::string(ConstraintText(kBadFormatSpecifier)), -kBadFormatSpecifier);
+    }
+}
+
+EditSpecifier ParseEditSpecifier(std::string_view specifier) {
+    const auto reading = ReadEditSpecifier(specifier);
+    if (const auto* const refusal = std::get_if<SpecifierRefusal>(&reading)) throw ErrorOf(*refusal);
+    return std::get<EditSpecifier>(reading);
 }
 
 std::u16string FilterEditText(const EditSpecifier& rules, std::u16string_view text) {

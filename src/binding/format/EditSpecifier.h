@@ -4,7 +4,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
+#include "errors/OvException.h"
 #include "vars/LocaleSettings.h"
 
 // One edit specifier ("%u{w36n0x255l3ae.}") read into the rules it sets for an edit.
@@ -30,6 +32,20 @@ struct EditSpecifier {
 // more digits than 32 bits hold, or an "n" argument of "-") raises their conversion error.
 // Nothing is built from a specifier that fails.
 [[nodiscard]] EditSpecifier ParseEditSpecifier(std::string_view specifier);
+
+// Why a specifier is refused: it breaks the grammar, or a number of its directives is one that the
+// integer or the floating-point conversion refuses.
+struct SpecifierRefusal {
+    enum class Reason : std::uint8_t { Grammar, Integer, Float };
+    Reason reason;
+    std::string_view number;  // the refused number, inside the specifier; empty for Grammar
+};
+
+// The same without raising or allocating, so that checking many specifiers stays cheap: the rules,
+// or why the specifier is refused.
+[[nodiscard]] std::variant<EditSpecifier, SpecifierRefusal> ReadEditSpecifier(std::string_view specifier);
+// The error ParseEditSpecifier raises for the refusal.
+[[nodiscard]] OvException ErrorOf(const SpecifierRefusal& refusal);
 
 // The texts of an edit are UTF-16, as the widgets hold them; the rules below judge code units.
 
