@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "AnswerBuilder.h"
-#include "LoopbackResponder.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/LoopbackResponder.h"
 #include "ndcp/wire/Md5.h"
 #include "ndcp/wire/NDCPPacket.h"
 #include "binding/OvListView.h"

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "AppTestSupport.h"
-#include "EventLoopWait.h"
+#include "testkit/EventLoopWait.h"
 
 namespace {
 

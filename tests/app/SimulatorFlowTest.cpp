@@ -7,7 +7,7 @@
 
 #include "AppTestSupport.h"
 #include "app/DottedText.h"
-#include "EventLoopWait.h"
+#include "testkit/EventLoopWait.h"
 #include "app/TDLG_SetIP.h"
 
 namespace {

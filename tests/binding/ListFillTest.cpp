@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "AnswerBuilder.h"
+#include "testkit/AnswerBuilder.h"
 #include "device/DeviceProfile.h"
-#include "LoopbackResponder.h"
+#include "testkit/LoopbackResponder.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
 

@@ -9,15 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include "AnswerBuilder.h"
+#include "testkit/AnswerBuilder.h"
 #include "device/DeviceProfile.h"
-#include "EventLoopWait.h"
-#include "LoopbackResponder.h"
+#include "testkit/EventLoopWait.h"
+#include "testkit/LoopbackResponder.h"
 #include "errors/OvException.h"
 #include "binding/OvMemo.h"
 #include "ndcp/OvNDCPClient.h"
 #include "binding/OvStatusBar.h"
-#include "SimulatorProcess.h"
+#include "testkit/SimulatorProcess.h"
 #include "UiRecorder.h"
 #include "vars/VarTypes.h"
 

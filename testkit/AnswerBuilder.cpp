@@ -1,4 +1,4 @@
-#include "AnswerBuilder.h"
+#include "testkit/AnswerBuilder.h"
 
 #include <algorithm>
 #include <stdexcept>

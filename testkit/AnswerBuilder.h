@@ -13,7 +13,8 @@ struct TestElement {
     std::string valueText;
 };
 
-[[nodiscard]] std::vector<std::uint8_t> BuildAnswer(std::uint8_t sequence, std::uint8_t status, const MacBytes& mac,
+[[nodiscard]] std::vector<std::uint8_t> BuildAnswer(std::uint8_t sequence, std::uint8_t status,
+                                                    const MacBytes& mac,
                                                     const std::vector<TestElement>& elements);
 
 // The five discovery elements of one device.
