@@ -70,11 +70,12 @@ private:
     const bool entered_;
 };
 
-TMainForm::TMainForm(QWidget* parent)
+TMainForm::TMainForm(QWidget* parent, ClientEnvironment environment)
     : QWidget(parent),
       ui_(std::make_unique<Ui::TMainForm>()),
       opener_(OpenWithDesktop),
-      modalRunner_(ShowModally) {
+      modalRunner_(ShowModally),
+      environment_(std::move(environment)) {
     ui_->setupUi(this);
     setFont(WindowFont());
     setWindowIcon(ApplicationIcon());
@@ -189,7 +190,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::DiscoverySetup() {
-    StartClient(this);
+    StartClient(this, environment_);
     ClientInstance()->SetLocale(LocaleSettingsFrom(QLocale::system()));
     DefaultDevice().MacAddress = std::string(kBroadcastMac);
     DefaultDevice().Password = std::string(kDefaultPassword);

@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QString>
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "testkit/AnswerBuilder.h"
-#include "testkit/LoopbackResponder.h"
+#include "testkit/FakeNetwork.h"
 #include "ndcp/wire/Md5.h"
 #include "ndcp/wire/NDCPPacket.h"
 #include "binding/OvListView.h"
@@ -30,10 +32,10 @@ struct FakeDevice {
 inline std::uint8_t CommandOf(const Datagram& request) { return request.at(kOffsetCommand); }
 
 // Answers every Discover with one answer per device (each twice when asked), in order.
-inline void AnswerDiscoveries(LoopbackResponder& responder, std::vector<FakeDevice> devices,
+inline void AnswerDiscoveries(FakeNetwork& responder, std::vector<FakeDevice> devices,
                               bool twice = false) {
     responder.SetHandler(
-        [devices = std::move(devices), twice](LoopbackResponder& self, const Datagram& request) {
+        [devices = std::move(devices), twice](FakeNetwork& self, const Datagram& request) {
             if (CommandOf(request) != kDiscoverCommand) return;
             for (const FakeDevice& d : devices) {
                 const auto answer = BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
@@ -88,12 +90,12 @@ private:
     ScopedUiHooks hooks_;
 };
 
-// A main window talking to a responder on 127.0.0.1, without its first discovery, whose
-// discoveries last `timeout` x 10 ms.
+// A main window on the in-memory network, without its first discovery, whose discoveries last
+// `timeout` x 10 ms of the network's manual clock.
 class MainFormFixture : public ::testing::Test {
 protected:
     void CreateForm(int timeout = 20) {
-        form = std::make_unique<TMainForm>();
+        form = std::make_unique<TMainForm>(nullptr, responder.Environment());
         form->InitialTimer().stop();
         form->SetShellOpener([this](const QString& text) { opened.push_back(text); });
         if (form->DeviceListBinding() != nullptr) form->DeviceListBinding()->Request.Timeout = timeout;
@@ -107,8 +109,16 @@ protected:
         return texts;
     }
 
+    [[nodiscard]] std::int64_t MsSince(Clock::TimePoint time) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(responder.Time().Now() - time).count();
+    }
+    bool ProcessEventsUntil(const std::function<bool()>& condition, int limitMs) {
+        return responder.Time().RunUntil(condition, std::chrono::milliseconds(limitMs));
+    }
+    void ProcessEventsFor(int ms) { responder.Time().RunFor(std::chrono::milliseconds(ms)); }
+
     BoxRecorder recorder;
-    LoopbackResponder responder;
+    FakeNetwork responder;
     std::unique_ptr<TMainForm> form;
     std::vector<QString> opened;
 };

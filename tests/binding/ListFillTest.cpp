@@ -13,7 +13,7 @@
 
 #include "testkit/AnswerBuilder.h"
 #include "device/DeviceProfile.h"
-#include "testkit/LoopbackResponder.h"
+#include "testkit/FakeNetwork.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
 
@@ -41,16 +41,16 @@ private:
 class RequestBindingFillTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        responder = std::make_unique<LoopbackResponder>();
+        responder = std::make_unique<FakeNetwork>();
         window = std::make_unique<QWidget>();
-        StartClient(window.get());
+        StartClient(window.get(), responder->Environment());
         DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
         parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
         listView = new OvListView(window.get());
         for (const char* caption : {"Module Name", "Device Name", "MAC Address", "IP Address", "Netmask"}) {
             listView->AddColumn(caption, 100);
         }
-        responder->SetHandler([this](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+        responder->SetHandler([this](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
             for (const Answer& a : answers) {
                 r.Reply(
                     BuildAnswer(request[kOffsetSequence], 0, {0, 0, 0, 0, 0, 0},
@@ -89,7 +89,7 @@ protected:
         return texts;
     }
 
-    std::unique_ptr<LoopbackResponder> responder;
+    std::unique_ptr<FakeNetwork> responder;
     std::unique_ptr<QWidget> window;
     std::unique_ptr<OvNDCPResponseVarList> parts;
     std::unique_ptr<OvNDCPRequest2Edits> binding;

@@ -1,5 +1,7 @@
 #include "binding/OvNDCPRequest2Edits.h"
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,13 +13,11 @@
 
 #include "testkit/AnswerBuilder.h"
 #include "device/DeviceProfile.h"
-#include "testkit/EventLoopWait.h"
-#include "testkit/LoopbackResponder.h"
+#include "testkit/FakeNetwork.h"
 #include "errors/OvException.h"
 #include "binding/OvMemo.h"
 #include "ndcp/OvNDCPClient.h"
 #include "binding/OvStatusBar.h"
-#include "testkit/SimulatorProcess.h"
 #include "UiRecorder.h"
 #include "vars/VarTypes.h"
 
@@ -35,14 +35,14 @@ const QRegularExpression kDiscoverSummary(
 class RequestBindingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        responder = std::make_unique<LoopbackResponder>();
+        responder = std::make_unique<FakeNetwork>();
         window = std::make_unique<QWidget>();
-        StartClient(window.get());
+        StartClient(window.get(), responder->Environment());
         DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
         parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
         listView = new OvListView(window.get());
         statusBar = new OvStatusBar(window.get());
-        responder->SetHandler([this](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+        responder->SetHandler([this](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
             const std::uint8_t seq = request[kOffsetSequence];
             for (const Device& d : devices) {
                 r.Reply(BuildAnswer(seq, 0, {0, 0, 0, 0, 0, 0},
@@ -82,7 +82,11 @@ protected:
         return rows;
     }
 
-    std::unique_ptr<LoopbackResponder> responder;
+    bool ProcessEventsUntil(const std::function<bool()>& condition, int limitMs) {
+        return responder->Time().RunUntil(condition, std::chrono::milliseconds(limitMs));
+    }
+
+    std::unique_ptr<FakeNetwork> responder;
     std::unique_ptr<QWidget> window;
     std::unique_ptr<OvNDCPResponseVarList> parts;
     std::unique_ptr<OvNDCPRequest2Edits> binding;
@@ -164,7 +168,7 @@ TEST_F(RequestBindingTest, SynchronousGetPutsOnlyAnAnswerThatPassesTheFilterYetA
     const QRegularExpression getSummary(
         QStringLiteral("^Get:Ok!Request:Discovery Table\\.Receive at \\d\\d:\\d\\d:\\d\\d (AM|PM)\\.$"));
     std::string model;
-    responder->SetHandler([&model](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+    responder->SetHandler([&model](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
         const MacBytes target = {request[28], request[29], request[30],
                                  request[31], request[32], request[33]};
         r.Reply(BuildAnswer(request[kOffsetSequence], 0, target,
@@ -218,27 +222,6 @@ TEST_F(RequestBindingTest, AsynchronousGetFailureGoesToTheStatusControlOrAMessag
             EXPECT_EQ(recorder.boxes[0].text, "Connection timeout!");
         }
     }
-}
-
-TEST_F(RequestBindingTest, SimulatedDevicesAreListedOncePerMacAddressDespiteMisbehaviour) {
-    responder.reset();
-    const SimulatorProcess sim(QStringLiteral(NDCP_SIM_PATH),
-                               {"--devices", "3", "--other-models", "2", "--twice", "--malformed=all"});
-    ASSERT_TRUE(sim.Started());
-    window = std::make_unique<QWidget>();  // a client that talks to the simulator
-    StartClient(window.get());
-    DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
-    listView = new OvListView(window.get());
-    statusBar = new OvStatusBar(window.get());
-    MakeBinding(kDesignedColumns, 0);
-    binding->Execute(kDiscoverCommand);
-    const std::vector<QStringList> expected = {
-        {"KVX-770B", "Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"},
-        {"KVX-770B", "Storage-2", "001122334402", "192.168.0.102", "255.255.255.0"},
-        {"KVX-770B", "Storage-3", "001122334403", "192.168.0.103", "255.255.255.0"},
-    };
-    EXPECT_EQ(Rows(), expected);
-    EXPECT_TRUE(kDiscoverSummary.match(statusBar->SimpleText()).hasMatch());
 }
 
 }  // namespace

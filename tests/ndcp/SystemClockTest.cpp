@@ -22,8 +22,8 @@ TEST(SystemClockTest, WaitSleepsUntilTheLimitOrTheEventThatEndsIt) {
         qint64 minMs, maxMs;
     };
     const Case cases[] = {
-        {"limit runs out", -1, milliseconds(150), true, 150, 350},
-        {"event ends the wait", 30, milliseconds(5000), false, 30, 300},
+        {"limit runs out", -1, milliseconds(150), true, 150, 600},
+        {"event ends the wait", 30, milliseconds(5000), false, 30, 600},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -41,7 +41,7 @@ TEST(SystemClockTest, WaitSleepsUntilTheLimitOrTheEventThatEndsIt) {
         const qint64 waited = wall.elapsed();
         EXPECT_GE(waited, c.minMs);
         EXPECT_LT(waited, c.maxMs);
-        EXPECT_LT(processor.count(), waited / 20) << "processor time " << processor.count() << " ms";
+        EXPECT_LT(processor.count(), waited / 10) << "processor time " << processor.count() << " ms";
     }
 }
 
