@@ -21,3 +21,10 @@ struct TestElement {
 [[nodiscard]] std::vector<TestElement> DiscoveryElements(const std::string& model, const std::string& name,
                                                          const std::string& macText, const std::string& ip,
                                                          const std::string& netmask);
+
+// One device's answer to a Discover, status 0, as a device sends it: the command echoed, the fixed
+// byte set and the five discovery elements, the MAC address among them.
+[[nodiscard]] std::vector<std::uint8_t> BuildDiscoveryAnswer(std::uint8_t sequence, const MacBytes& mac,
+                                                             const std::string& model,
+                                                             const std::string& name, const std::string& ip,
+                                                             const std::string& netmask);

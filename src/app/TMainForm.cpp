@@ -7,21 +7,21 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "device/DeviceProfile.h"
 #include "app/DottedText.h"
 #include "app/JpegImage.h"
-#include "ndcp/wire/NDCPPacket.h"
-#include "ndcp/OvNDCPClient.h"
-#include "ndcp/OvNDCPDevice.h"
-#include "binding/OvStatusBar.h"
 #include "app/PictureBox.h"
 #include "app/SecretText.h"
-#include "device/SetIPRequest.h"
 #include "app/SystemLocale.h"
 #include "app/TDLG_SetIP.h"
 #include "app/TFM_About.h"
-#include "binding/UiHooks.h"
 #include "app/WindowStyle.h"
+#include "binding/OvStatusBar.h"
+#include "binding/UiHooks.h"
+#include "device/DeviceProfile.h"
+#include "device/SetIPRequest.h"
+#include "ndcp/OvNDCPClient.h"
+#include "ndcp/OvNDCPDevice.h"
+#include "ndcp/wire/NDCPPacket.h"
 #include "ui_TMainForm.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <functional>
 #include <memory>
 
+#include "app/ShellOpener.h"
 #include "binding/OvNDCPRequest2Edits.h"
 #include "ndcp/OvNDCPClient.h"
-#include "app/ShellOpener.h"
 
 class OvListView;
 class OvStatusBar;

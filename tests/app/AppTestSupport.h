@@ -5,23 +5,23 @@
 #include <QString>
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "testkit/AnswerBuilder.h"
-#include "testkit/FakeNetwork.h"
-#include "ndcp/wire/Md5.h"
-#include "ndcp/wire/NDCPPacket.h"
-#include "binding/OvListView.h"
-#include "binding/OvStatusBar.h"
 #include "app/PictureBox.h"
 #include "app/TMainForm.h"
+#include "binding/OvListView.h"
+#include "binding/OvStatusBar.h"
 #include "binding/UiHooks.h"
+#include "ndcp/wire/Md5.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/FakeNetwork.h"
 
 using Datagram = std::vector<std::uint8_t>;
 
@@ -32,17 +32,15 @@ struct FakeDevice {
 inline std::uint8_t CommandOf(const Datagram& request) { return request.at(kOffsetCommand); }
 
 // Answers every Discover with one answer per device (each twice when asked), in order.
-inline void AnswerDiscoveries(FakeNetwork& responder, std::vector<FakeDevice> devices,
-                              bool twice = false) {
-    responder.SetHandler(
-        [devices = std::move(devices), twice](FakeNetwork& self, const Datagram& request) {
-            if (CommandOf(request) != kDiscoverCommand) return;
-            for (const FakeDevice& d : devices) {
-                const auto answer = BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
-                                                DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask));
-                for (int i = twice ? 2 : 1; i > 0; --i) self.Reply(answer);
-            }
-        });
+inline void AnswerDiscoveries(FakeNetwork& responder, std::vector<FakeDevice> devices, bool twice = false) {
+    responder.SetHandler([devices = std::move(devices), twice](FakeNetwork& self, const Datagram& request) {
+        if (CommandOf(request) != kDiscoverCommand) return;
+        for (const FakeDevice& d : devices) {
+            const auto answer = BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
+                                            DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask));
+            for (int i = twice ? 2 : 1; i > 0; --i) self.Reply(answer);
+        }
+    });
 }
 
 // Whether the authenticator is MD5 over the datagram (authenticator zero) and the password text.

@@ -11,9 +11,9 @@
 #include <array>
 #include <vector>
 
+#include "binding/UiHooks.h"
 #include "errors/Messages.h"
 #include "errors/OvException.h"
-#include "binding/UiHooks.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 
 #include <optional>
 
-#include "device/AddressRules.h"
 #include "AppTestSupport.h"
 #include "app/DottedText.h"
-#include "device/PasswordCipher.h"
 #include "app/TDLG_SetIP.h"
+#include "device/AddressRules.h"
+#include "device/PasswordCipher.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "AppTestSupport.h"
 #include "app/DottedText.h"
-#include "testkit/SimulatorProcess.h"
 #include "app/TDLG_SetIP.h"
+#include "testkit/SimulatorProcess.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "testkit/AnswerBuilder.h"
 #include "device/DeviceProfile.h"
-#include "testkit/FakeNetwork.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/FakeNetwork.h"
 
 namespace {
 

@@ -11,14 +11,14 @@
 
 #include <gtest/gtest.h>
 
-#include "testkit/AnswerBuilder.h"
-#include "device/DeviceProfile.h"
-#include "testkit/FakeNetwork.h"
-#include "errors/OvException.h"
-#include "binding/OvMemo.h"
-#include "ndcp/OvNDCPClient.h"
-#include "binding/OvStatusBar.h"
 #include "UiRecorder.h"
+#include "binding/OvMemo.h"
+#include "binding/OvStatusBar.h"
+#include "device/DeviceProfile.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPClient.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/FakeNetwork.h"
 #include "vars/VarTypes.h"
 
 namespace {

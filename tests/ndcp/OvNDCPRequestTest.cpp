@@ -16,6 +16,7 @@
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
 #include "testkit/AnswerBuilder.h"
+#include "testkit/ExpectOvError.h"
 #include "testkit/FakeNetwork.h"
 #include "vars/VarTypes.h"
 
@@ -80,16 +81,6 @@ protected:
 
     static std::string DeviceName(const OvNDCPRequest& request) {
         return request.Vars.Var(0).Parts->Part(1).Value;
-    }
-
-    static void ExpectRaises(const std::function<void()>& action, int code) {
-        try {
-            action();
-            ADD_FAILURE() << "no error raised";
-        } catch (const OvException& e) {
-            EXPECT_EQ(e.Code(), code);
-            EXPECT_EQ(e.what(), std::string(NDCPMessage(code)));
-        }
     }
 
     [[nodiscard]] std::int64_t MsSince(Clock::TimePoint time) const {
@@ -184,7 +175,7 @@ TEST_F(RequestTest, SetOutcomes) {
         if (c.code == kOk) {
             request.Set();
         } else {
-            ExpectRaises([&] { request.Set(); }, c.code);
+            ExpectOvError([&] { request.Set(); }, c.code, NDCPMessage(c.code));
         }
         EXPECT_EQ(request.LastResult.Code, c.code);
         // A Set hands back the variables as they were sent.
@@ -198,7 +189,7 @@ TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterOneSecond) {
     request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device = {"001122334455", ""};
     const Clock::TimePoint started = responder->Time().Now();
-    ExpectRaises([&] { request.Set(); }, kConnectionTimeout);
+    ExpectOvError([&] { request.Set(); }, kConnectionTimeout, NDCPMessage(kConnectionTimeout));
     EXPECT_GT(MsSince(started), 1000);
     EXPECT_LE(MsSince(started), 1000 + OvNDCPClient::kSweepIntervalMs);
 }
@@ -218,7 +209,7 @@ TEST_F(RequestTest, GetWithABadTargetRaisesAtOnce) {
     request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device.MacAddress = "0011223344";
     const Clock::TimePoint started = responder->Time().Now();
-    ExpectRaises([&] { request.Get(); }, kBadMacAddress);
+    ExpectOvError([&] { request.Get(); }, kBadMacAddress, NDCPMessage(kBadMacAddress));
     EXPECT_LT(MsSince(started), 100);
     EXPECT_FALSE(request.Waiting());
 }
@@ -353,7 +344,7 @@ TEST_F(RequestTest, CommandWithoutClientRaisesSocketError) {
     owner.reset();
     OvNDCPRequest request;
     request.Vars.AddDefinitions(kSetIPVarDefs);
-    ExpectRaises([&] { request.Get(); }, kSocketReadWriteError);
+    ExpectOvError([&] { request.Get(); }, kSocketReadWriteError, NDCPMessage(kSocketReadWriteError));
 }
 
 }  // namespace
