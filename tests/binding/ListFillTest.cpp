@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DiscoveryBindingFixture.h"
 #include "device/DeviceProfile.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
@@ -38,15 +39,10 @@ private:
     int calls_ = 0;
 };
 
-class RequestBindingFillTest : public ::testing::Test {
+class RequestBindingFillTest : public DiscoveryBindingFixture {
 protected:
     void SetUp() override {
-        responder = std::make_unique<FakeNetwork>();
-        window = std::make_unique<QWidget>();
-        StartClient(window.get(), responder->Environment());
-        DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
-        parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
-        listView = new OvListView(window.get());
+        DiscoveryBindingFixture::SetUp();
         for (const char* caption : {"Module Name", "Device Name", "MAC Address", "IP Address", "Netmask"}) {
             listView->AddColumn(caption, 100);
         }
@@ -57,12 +53,6 @@ protected:
                                 DiscoveryElements("KVX-770B", a.name, a.mac, "10.0.0.7", "255.255.255.0")));
             }
         });
-    }
-
-    void TearDown() override {
-        binding.reset();
-        window.reset();
-        responder.reset();
     }
 
     void Configure(OvNDCPRequest2Edits& b, std::string_view hidden) {
@@ -89,11 +79,6 @@ protected:
         return texts;
     }
 
-    std::unique_ptr<FakeNetwork> responder;
-    std::unique_ptr<QWidget> window;
-    std::unique_ptr<OvNDCPResponseVarList> parts;
-    std::unique_ptr<OvNDCPRequest2Edits> binding;
-    OvListView* listView = nullptr;
     std::vector<Answer> answers;
 };
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DiscoveryBindingFixture.h"
 #include "UiRecorder.h"
 #include "binding/OvMemo.h"
 #include "binding/OvStatusBar.h"
@@ -32,15 +33,10 @@ struct Device {
 const QRegularExpression kDiscoverSummary(
     QStringLiteral("^Discover:Ok!Request:Discovery Table\\.Receive at \\d\\d:\\d\\d:\\d\\d (AM|PM)\\.$"));
 
-class RequestBindingTest : public ::testing::Test {
+class RequestBindingTest : public DiscoveryBindingFixture {
 protected:
     void SetUp() override {
-        responder = std::make_unique<FakeNetwork>();
-        window = std::make_unique<QWidget>();
-        StartClient(window.get(), responder->Environment());
-        DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
-        parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
-        listView = new OvListView(window.get());
+        DiscoveryBindingFixture::SetUp();
         statusBar = new OvStatusBar(window.get());
         responder->SetHandler([this](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
             const std::uint8_t seq = request[kOffsetSequence];
@@ -49,12 +45,6 @@ protected:
                                     DiscoveryElements(d.model, d.name, d.mac, "10.0.0.7", "255.255.255.0")));
             }
         });
-    }
-
-    void TearDown() override {
-        binding.reset();
-        window.reset();
-        responder.reset();
     }
 
     // The main window's discovery binding, on a list view with the given designed columns.
@@ -86,11 +76,6 @@ protected:
         return responder->Time().RunUntil(condition, std::chrono::milliseconds(limitMs));
     }
 
-    std::unique_ptr<FakeNetwork> responder;
-    std::unique_ptr<QWidget> window;
-    std::unique_ptr<OvNDCPResponseVarList> parts;
-    std::unique_ptr<OvNDCPRequest2Edits> binding;
-    OvListView* listView = nullptr;
     OvStatusBar* statusBar = nullptr;
     std::vector<Device> devices;
 };
