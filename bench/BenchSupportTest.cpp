@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "BenchTable.h"
-#include "device/DeviceProfile.h"
-#include "DiscoveryAnswer.h"
-#include "vars/OvNDCPVarList.h"
 #include "SimLogFields.h"
+#include "device/DeviceProfile.h"
+#include "testkit/AnswerBuilder.h"
+#include "vars/OvNDCPVarList.h"
 
 namespace {
 

@@ -17,12 +17,12 @@
 
 #include "BenchTable.h"
 #include "device/DeviceProfile.h"
-#include "DiscoveryAnswer.h"
-#include "ndcp/wire/Md5.h"
-#include "ndcp/wire/NDCPPacket.h"
-#include "ndcp/OvNDCPRequest.h"
 #include "device/PasswordCipher.h"
 #include "device/SetIPRequest.h"
+#include "ndcp/OvNDCPRequest.h"
+#include "ndcp/wire/Md5.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "testkit/AnswerBuilder.h"
 #include "vars/ValueCodec.h"
 #include "vars/VarTypes.h"
 

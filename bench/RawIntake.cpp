@@ -17,6 +17,7 @@
 #include "BenchClock.h"
 #include "device/DeviceProfile.h"
 #include "ndcp/wire/NDCPPacket.h"
+#include "testkit/Loopback.h"
 #include "vars/OvNDCPVarList.h"
 
 namespace {
@@ -38,14 +39,6 @@ public:
 private:
     int fd_;
 };
-
-sockaddr_in Loopback(std::uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
 
 std::string SystemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 

@@ -7,21 +7,21 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "device/DeviceProfile.h"
 #include "app/DottedText.h"
 #include "app/JpegImage.h"
-#include "ndcp/wire/NDCPPacket.h"
-#include "ndcp/OvNDCPClient.h"
-#include "ndcp/OvNDCPDevice.h"
-#include "binding/OvStatusBar.h"
 #include "app/PictureBox.h"
 #include "app/SecretText.h"
-#include "device/SetIPRequest.h"
 #include "app/SystemLocale.h"
 #include "app/TDLG_SetIP.h"
 #include "app/TFM_About.h"
-#include "binding/UiHooks.h"
 #include "app/WindowStyle.h"
+#include "binding/OvStatusBar.h"
+#include "binding/UiHooks.h"
+#include "device/DeviceProfile.h"
+#include "device/SetIPRequest.h"
+#include "ndcp/OvNDCPClient.h"
+#include "ndcp/OvNDCPDevice.h"
+#include "ndcp/wire/NDCPPacket.h"
 #include "ui_TMainForm.h"
 
 namespace {
@@ -70,11 +70,12 @@ private:
     const bool entered_;
 };
 
-TMainForm::TMainForm(QWidget* parent)
+TMainForm::TMainForm(QWidget* parent, ClientEnvironment environment)
     : QWidget(parent),
       ui_(std::make_unique<Ui::TMainForm>()),
       opener_(OpenWithDesktop),
-      modalRunner_(ShowModally) {
+      modalRunner_(ShowModally),
+      environment_(std::move(environment)) {
     ui_->setupUi(this);
     setFont(WindowFont());
     setWindowIcon(ApplicationIcon());
@@ -189,7 +190,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::DiscoverySetup() {
-    StartClient(this);
+    StartClient(this, environment_);
     ClientInstance()->SetLocale(LocaleSettingsFrom(QLocale::system()));
     DefaultDevice().MacAddress = std::string(kBroadcastMac);
     DefaultDevice().Password = std::string(kDefaultPassword);

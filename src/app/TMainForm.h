@@ -9,8 +9,9 @@
 #include <functional>
 #include <memory>
 
-#include "binding/OvNDCPRequest2Edits.h"
 #include "app/ShellOpener.h"
+#include "binding/OvNDCPRequest2Edits.h"
+#include "ndcp/OvNDCPClient.h"
 
 class OvListView;
 class OvStatusBar;
@@ -37,8 +38,9 @@ public:
     // Shows a dialog modally and returns its result; tests replace it to drive the dialogs.
     using ModalRunner = std::function<int(QDialog& dialog)>;
 
-    // Builds the window from its layout and runs FormCreate.
-    explicit TMainForm(QWidget* parent = nullptr);
+    // Builds the window from its layout and runs FormCreate; the client it starts reaches the
+    // network through the environment.
+    explicit TMainForm(QWidget* parent = nullptr, ClientEnvironment environment = RealEnvironment());
     // Runs FormDestroy.
     ~TMainForm() override;
 
@@ -116,6 +118,7 @@ private:
     std::array<MenuButton, 5> menuButtons_{};
     ShellOpener opener_;
     ModalRunner modalRunner_;
+    ClientEnvironment environment_;  // for the client that FormCreate starts
     QString setupError_;
     bool commandRunning_ = false;
     bool closePending_ = false;

@@ -4,15 +4,14 @@
 
 #include <QTime>
 
-#include "ndcp/EventWait.h"
-#include "errors/Messages.h"
-#include "errors/OvException.h"
 #include "binding/OvMemo.h"
-#include "ndcp/OvNDCPClient.h"
 #include "binding/OvStatusBar.h"
 #include "binding/OvStatusPanel.h"
-#include "vars/TextHelpers.h"
 #include "binding/UiHooks.h"
+#include "errors/Messages.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPClient.h"
+#include "vars/TextHelpers.h"
 
 namespace {
 
@@ -28,8 +27,8 @@ std::string TimeOfDayText(const QTime& time, const LocaleSettings& locale) {
         return std::string{static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
     };
     const std::string separator(1, locale.timeSeparator);
-    return twoDigits(hour12) + separator + twoDigits(time.minute()) + separator + twoDigits(time.second()) + " " +
-           (time.hour() < 12 ? locale.amDesignator : locale.pmDesignator);
+    return twoDigits(hour12) + separator + twoDigits(time.minute()) + separator + twoDigits(time.second()) +
+           " " + (time.hour() < 12 ? locale.amDesignator : locale.pmDesignator);
 }
 
 // Counts an asynchronous command as finished when its last completion leaves, however it leaves.
@@ -73,7 +72,8 @@ OvNDCPRequest2Controls::~OvNDCPRequest2Controls() {
 void OvNDCPRequest2Controls::WaitForPendingCommands() {
     if (waitedForPending_) return;
     waitedForPending_ = true;
-    ProcessEventsWhile([this] { return pendingCount_ > 0; }, std::chrono::milliseconds(kDestructionWaitMs));
+    ClientClock().ProcessEventsWhile([this] { return pendingCount_ > 0; },
+                                     std::chrono::milliseconds(kDestructionWaitMs));
 }
 
 void OvNDCPRequest2Controls::SetStatusControl(QWidget* control) { statusControl_ = control; }
@@ -149,13 +149,15 @@ void OvNDCPRequest2Controls::ExecuteAsynchronously(std::uint8_t command) {
     ++pendingCount_;
     try {
         if (command == kDiscoverCommand) {
-            Request.DiscoverAsync(OvNDCPCallback(
-                [this](const OvNDCPError& outcome, const OvNDCPVarList& vars) { OnDiscoverCompletion(outcome, vars); },
-                alive_));
+            Request.DiscoverAsync(
+                OvNDCPCallback([this](const OvNDCPError& outcome,
+                                      const OvNDCPVarList& vars) { OnDiscoverCompletion(outcome, vars); },
+                               alive_));
         } else {
-            Request.GetAsync(OvNDCPCallback(
-                [this](const OvNDCPError& outcome, const OvNDCPVarList& vars) { OnGetCompletion(outcome, vars); },
-                alive_));
+            Request.GetAsync(
+                OvNDCPCallback([this](const OvNDCPError& outcome,
+                                      const OvNDCPVarList& vars) { OnGetCompletion(outcome, vars); },
+                               alive_));
         }
     } catch (...) {
         // Nothing was sent, so nothing will ever complete it.

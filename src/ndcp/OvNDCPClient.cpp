@@ -4,14 +4,10 @@
 #include <bitset>
 #include <utility>
 
-#include <QTimer>
-
-#include "ndcp/EventWait.h"
 #include "errors/Messages.h"
-#include "ndcp/NDCPSocket.h"
-#include "ndcp/NetworkSetting.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPDevice.h"
+#include "ndcp/UdpTransport.h"
 
 namespace {
 
@@ -22,29 +18,31 @@ QPointer<OvNDCPClient>& InstanceSlot() {
 
 }  // namespace
 
-OvNDCPClient::OvNDCPClient(QObject* owner) : QObject(owner) {
-    sweepTimer_ = new QTimer(this);
-    sweepTimer_->setInterval(kSweepIntervalMs);
-    connect(sweepTimer_, &QTimer::timeout, this, &OvNDCPClient::CheckTimeouts);
-    OpenSocket();
-    sweepTimer_->start();
+ClientEnvironment RealEnvironment() { return {OpenUdpTransport, NetworkSetting(), &SystemClock()}; }
+
+OvNDCPClient::OvNDCPClient(QObject* owner, ClientEnvironment environment)
+    : QObject(owner),
+      network_(std::move(environment.network)),
+      clock_(environment.clock ? environment.clock : &SystemClock()) {
+    OpenTransport(environment.openTransport ? environment.openTransport : TransportFactory(OpenUdpTransport));
+    sweep_ = clock_->Every(std::chrono::milliseconds(kSweepIntervalMs), this, [this] { CheckTimeouts(); });
 }
 
-void OvNDCPClient::OpenSocket() {
-    socket_ = detail::NDCPSocket::Open(NetworkSetting().localAddress, kRequestedReceiveBuffer);
-    if (!socket_) RaiseNDCPError(kSocketNotReady);
-    socket_->OnReadable(this, [this] { ReadPendingDatagrams(); });
+void OvNDCPClient::OpenTransport(const TransportFactory& open) {
+    transport_ = open(network_.localAddress, kRequestedReceiveBuffer);
+    if (!transport_) RaiseNDCPError(kSocketNotReady);
+    transport_->OnReadable(this, [this] { ReadPendingDatagrams(); });
 }
 
 OvNDCPClient::~OvNDCPClient() {
-    sweepTimer_->stop();
+    sweep_.reset();
     // Answers may still complete their requests; time-outs are no longer swept.
-    ProcessEventsWhile([this] { return !pending_.empty(); }, destructionWait_);
+    clock_->ProcessEventsWhile([this] { return !pending_.empty(); }, destructionWait_);
     pending_.clear();
-    socket_.reset();
+    transport_.reset();
 }
 
-int OvNDCPClient::ReceiveBufferSize() const { return socket_ ? socket_->ReceiveBufferSize() : 0; }
+int OvNDCPClient::ReceiveBufferSize() const { return transport_ ? transport_->ReceiveBufferSize() : 0; }
 
 std::uint8_t OvNDCPClient::FreeSequence() const {
     std::bitset<256> taken;
@@ -57,14 +55,13 @@ std::uint8_t OvNDCPClient::FreeSequence() const {
 }
 
 std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_view password,
-                                       const OvNDCPVarList& vars, std::uint8_t command, OvNDCPCallback callback,
-                                       std::int32_t timeout) {
+                                       const OvNDCPVarList& vars, std::uint8_t command,
+                                       OvNDCPCallback callback, std::int32_t timeout) {
     const std::uint8_t sequence = FreeSequence();
     const std::vector<std::uint8_t> datagram =
         BuildRequest(macText, password, vars, command, sequence, locale_);
-    if (!socket_) RaiseNDCPError(kSocketReadWriteError);
-    const NDCPNetworkSetting& setting = NetworkSetting();
-    if (!socket_->Send(datagram, setting.destinationAddress, setting.destinationPort)) {
+    if (!transport_) RaiseNDCPError(kSocketReadWriteError);
+    if (!transport_->Send(datagram, network_.destinationAddress, network_.destinationPort)) {
         RaiseNDCPError(kSocketReadWriteError);
     }
 
@@ -76,23 +73,24 @@ std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_vie
     record->Command = command;
     record->VarList.Assign(vars);
     record->Callback = std::move(callback);
-    record->Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::int64_t{timeout} * 10);
+    record->Deadline = clock_->Now() + std::chrono::milliseconds(std::int64_t{timeout} * 10);
     pending_.push_back(std::move(record));
     sequence_ = static_cast<std::uint8_t>(sequence + 1);
     return sequence;
 }
 
 void OvNDCPClient::ReadPendingDatagrams() {
-    if (!socket_) return;
-    // A callback may destroy the client, and the socket with it: the reading stops then.
+    if (!transport_) return;
+    // A callback may destroy the client, and the transport with it: the reading stops then.
     const QPointer<OvNDCPClient> alive(this);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadBudgetMs);
-    socket_->Receive(
-        [this, &alive](std::span<const std::uint8_t> datagram, std::uint16_t sourcePort) {
-            ReceiveAnswer(datagram, sourcePort);
+    const Clock& clock = *clock_;
+    const auto deadline = clock.Now() + std::chrono::milliseconds(kReadBudgetMs);
+    transport_->Receive(
+        [this, &alive](const ReceivedDatagram& datagram) {
+            ReceiveAnswer(datagram);
             return !alive.isNull();
         },
-        deadline);
+        [&clock, deadline] { return clock.Now() >= deadline; });
 }
 
 detail::NDCPReqData* OvNDCPClient::FindPending(std::uint8_t sequence) {
@@ -101,8 +99,9 @@ detail::NDCPReqData* OvNDCPClient::FindPending(std::uint8_t sequence) {
     return it == pending_.end() ? nullptr : it->get();
 }
 
-void OvNDCPClient::ReceiveAnswer(std::span<const std::uint8_t> datagram, std::uint16_t sourcePort) {
-    if (sourcePort != NetworkSetting().answerSourcePort) return;
+void OvNDCPClient::ReceiveAnswer(const ReceivedDatagram& received) {
+    if (received.sourcePort != network_.answerSourcePort) return;
+    const std::span<const std::uint8_t> datagram = received.bytes;
     if (!AnswerHeaderValid(datagram)) return;
     detail::NDCPReqData* record = FindPending(AnswerSequence(datagram));
     if (!record) return;
@@ -115,7 +114,7 @@ void OvNDCPClient::ReceiveAnswer(std::span<const std::uint8_t> datagram, std::ui
 }
 
 void OvNDCPClient::CheckTimeouts() {
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = clock_->Now();
     for (const auto& record : pending_) {
         if (record->Done) continue;
         if (now > record->Deadline) {
@@ -148,9 +147,14 @@ void OvNDCPClient::Complete(detail::NDCPReqData& record, int code) {
     if (callback.Callable()) callback.function(outcome, vars);
 }
 
-void StartClient(QObject* owner) {
-    InstanceSlot() = new OvNDCPClient(owner);
+void StartClient(QObject* owner, ClientEnvironment environment) {
+    InstanceSlot() = new OvNDCPClient(owner, std::move(environment));
     DefaultDevice() = OvNDCPDevice{};
 }
 
 OvNDCPClient* ClientInstance() { return InstanceSlot().data(); }
+
+Clock& ClientClock() {
+    const OvNDCPClient* client = ClientInstance();
+    return client ? client->GetClock() : SystemClock();
+}

@@ -11,16 +11,27 @@
 #include <QObject>
 #include <QPointer>
 
-#include "vars/LocaleSettings.h"
-#include "ndcp/wire/NDCPPacket.h"
+#include "ndcp/Clock.h"
+#include "ndcp/NetworkSetting.h"
 #include "ndcp/OvNDCPCallback.h"
+#include "ndcp/Transport.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "vars/LocaleSettings.h"
 #include "vars/OvNDCPVarList.h"
 
-class QTimer;
+// What a client reaches the world through: where its transport comes from, where requests go and
+// answers come from, and the clock it reads. The defaults are the UDP transport, the process-wide
+// network setting and the system clock; tests give an in-memory transport and a manual clock.
+struct ClientEnvironment {
+    TransportFactory openTransport;
+    NDCPNetworkSetting network;
+    Clock* clock = nullptr;  // outlives the client
+};
+
+// The UDP transport, NetworkSetting() as it is now and the system clock.
+[[nodiscard]] ClientEnvironment RealEnvironment();
 
 namespace detail {
-
-class NDCPSocket;
 
 // One request sent and not yet finished.
 struct NDCPReqData {
@@ -31,16 +42,16 @@ struct NDCPReqData {
     std::uint8_t Command = 0;
     OvNDCPVarList VarList;  // answers are decoded into this copy
     OvNDCPCallback Callback;
-    std::chrono::steady_clock::time_point Deadline;
+    Clock::TimePoint Deadline;
     bool Done = false;
 };
 
 }  // namespace detail
 
-// The one protocol endpoint: the UDP socket, the sequence counter and the pending requests.
-// Everything runs on the thread of its owner's event loop: answers arrive through the socket's
-// readiness notification, time-outs are found by a 20 ms sweep, and callbacks are never called
-// from within SendRequest.
+// The one protocol endpoint: the transport, the sequence counter and the pending requests.
+// Everything runs on the thread of its owner's event loop: answers arrive through the transport's
+// readiness notification, time-outs are found by a 20 ms sweep of the clock, and callbacks are
+// never called from within SendRequest.
 class OvNDCPClient : public QObject {
     Q_OBJECT
 
@@ -54,8 +65,8 @@ public:
     static constexpr int kRequestedReceiveBuffer = 16 * 1024 * 1024;
     static constexpr int kReadBudgetMs = 5;
 
-    // Opens the socket; raises kSocketNotReady when it cannot be set up.
-    explicit OvNDCPClient(QObject* owner);
+    // Opens the transport; raises kSocketNotReady when it cannot be set up.
+    explicit OvNDCPClient(QObject* owner, ClientEnvironment environment = RealEnvironment());
     ~OvNDCPClient() override;
 
     // Sends one request and returns the sequence number used: the counter's value, or the next
@@ -66,15 +77,16 @@ public:
     std::uint8_t SendRequest(std::string_view macText, std::string_view password, const OvNDCPVarList& vars,
                              std::uint8_t command, OvNDCPCallback callback, std::int32_t timeout);
 
-    // Handles one received datagram from a source port: the checks, the match with a pending
-    // request, decoding and completion. Malformed or unexpected datagrams are dropped silently.
-    void ReceiveAnswer(std::span<const std::uint8_t> datagram, std::uint16_t sourcePort);
+    // Handles one received datagram: the checks, the match with a pending request, decoding and
+    // completion. Malformed or unexpected datagrams are dropped silently.
+    void ReceiveAnswer(const ReceivedDatagram& datagram);
     // The sweep: completes at most one timed-out request, the earliest sent.
     void CheckTimeouts();
 
     [[nodiscard]] std::uint8_t Sequence() const noexcept { return sequence_; }
     [[nodiscard]] std::size_t PendingCount() const noexcept { return pending_.size(); }
-    [[nodiscard]] bool HasSocket() const noexcept { return socket_ != nullptr; }
+    [[nodiscard]] bool HasSocket() const noexcept { return transport_ != nullptr; }
+    [[nodiscard]] Clock& GetClock() const noexcept { return *clock_; }
     // The receive buffer size the system granted, in bytes.
     [[nodiscard]] int ReceiveBufferSize() const;
 
@@ -85,8 +97,8 @@ public:
     void SetLocale(const LocaleSettings& locale) { locale_ = locale; }
 
 private:
-    void OpenSocket();
-    // Handles the datagrams waiting on the socket, one full handling each, for at most
+    void OpenTransport(const TransportFactory& open);
+    // Handles the datagrams waiting on the transport, one full handling each, for at most
     // kReadBudgetMs; the rest waits for the next readiness notification, so that timers and
     // repaints keep their turn during a burst of answers.
     void ReadPendingDatagrams();
@@ -97,15 +109,20 @@ private:
 
     std::uint8_t sequence_ = 0;
     std::list<std::unique_ptr<detail::NDCPReqData>> pending_;
-    QTimer* sweepTimer_ = nullptr;                // child of this object
-    std::unique_ptr<detail::NDCPSocket> socket_;  // null without a socket
+    NDCPNetworkSetting network_;
+    Clock* clock_;
+    std::unique_ptr<Clock::Ticker> sweep_;
+    std::unique_ptr<Transport> transport_;  // null without a transport
     LocaleSettings locale_;
     std::chrono::milliseconds destructionWait_{kDestructionWaitMs};
 };
 
 // Creates the one client with the given owner (which destroys it) and empties both texts of the
 // default device. Errors of the construction propagate.
-void StartClient(QObject* owner);
+void StartClient(QObject* owner, ClientEnvironment environment = RealEnvironment());
 
 // The client created by StartClient, or null before it or after its owner destroyed it.
 [[nodiscard]] OvNDCPClient* ClientInstance();
+
+// The clock of the client, or the system clock without one.
+[[nodiscard]] Clock& ClientClock();

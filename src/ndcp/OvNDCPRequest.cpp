@@ -1,12 +1,12 @@
 #include "ndcp/OvNDCPRequest.h"
 
-#include <QCoreApplication>
+#include <chrono>
 
-#include "vars/Expression.h"
 #include "errors/Messages.h"
-#include "ndcp/wire/NDCPPacket.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "vars/Expression.h"
 
 namespace {
 
@@ -14,6 +14,9 @@ LocaleSettings ClientLocale() {
     const OvNDCPClient* client = ClientInstance();
     return client ? client->Locale() : LocaleSettings{};
 }
+
+// One wait for events of a synchronous command; the loop around it looks again after each.
+constexpr std::chrono::milliseconds kLongestWait{60'000};
 
 constexpr std::string_view kDeletedWhileDiscovering = "The request was deleted while it waited for answers!";
 constexpr std::string_view kDeletedWhileWaiting = "The request was deleted while it waited for its answer!";
@@ -84,7 +87,8 @@ OvNDCPCallback OvNDCPRequest::BindCallback(void (OvNDCPRequest::*handler)(const 
 std::uint8_t OvNDCPRequest::Send(std::uint8_t command, OvNDCPCallback callback) {
     OvNDCPClient* client = ClientInstance();
     if (!client) RaiseNDCPError(kSocketReadWriteError);
-    return client->SendRequest(Device.MacAddress, Device.Password, Vars, command, std::move(callback), Timeout);
+    return client->SendRequest(Device.MacAddress, Device.Password, Vars, command, std::move(callback),
+                               Timeout);
 }
 
 OvNDCPRequest::WaitEnd OvNDCPRequest::WaitWhileBusy() {
@@ -93,11 +97,12 @@ OvNDCPRequest::WaitEnd OvNDCPRequest::WaitWhileBusy() {
         if (!ClientInstance()) {
             // The client went away with the answer still outstanding: nothing can end the wait.
             LastResult = OvNDCPError{kSocketReadWriteError, std::string(NDCPMessage(kSocketReadWriteError)),
-                                     LastResult.Sequence, LastResult.Command, Device.MacAddress, Device.Password};
+                                     LastResult.Sequence,   LastResult.Command,
+                                     Device.MacAddress,     Device.Password};
             Busy = 0;
             return WaitEnd::ClientGone;
         }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        ClientClock().WaitForEvents(kLongestWait);
         if (alive.expired()) return WaitEnd::RequestGone;
     }
     return WaitEnd::Outcome;

@@ -9,12 +9,12 @@
 #include <tuple>
 
 #include "app/DottedText.h"
-#include "binding/OvEdit.h"
-#include "errors/OvException.h"
 #include "app/SecretText.h"
 #include "app/ShellOpener.h"
 #include "app/SystemLocale.h"
 #include "app/TMainForm.h"
+#include "binding/OvEdit.h"
+#include "errors/OvException.h"
 
 namespace {
 

@@ -4,22 +4,24 @@
 #include <QMouseEvent>
 #include <QString>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "AnswerBuilder.h"
-#include "LoopbackResponder.h"
-#include "ndcp/wire/Md5.h"
-#include "ndcp/wire/NDCPPacket.h"
-#include "binding/OvListView.h"
-#include "binding/OvStatusBar.h"
 #include "app/PictureBox.h"
 #include "app/TMainForm.h"
+#include "binding/OvListView.h"
+#include "binding/OvStatusBar.h"
 #include "binding/UiHooks.h"
+#include "ndcp/wire/Md5.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/FakeNetwork.h"
 
 using Datagram = std::vector<std::uint8_t>;
 
@@ -30,17 +32,15 @@ struct FakeDevice {
 inline std::uint8_t CommandOf(const Datagram& request) { return request.at(kOffsetCommand); }
 
 // Answers every Discover with one answer per device (each twice when asked), in order.
-inline void AnswerDiscoveries(LoopbackResponder& responder, std::vector<FakeDevice> devices,
-                              bool twice = false) {
-    responder.SetHandler(
-        [devices = std::move(devices), twice](LoopbackResponder& self, const Datagram& request) {
-            if (CommandOf(request) != kDiscoverCommand) return;
-            for (const FakeDevice& d : devices) {
-                const auto answer = BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
-                                                DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask));
-                for (int i = twice ? 2 : 1; i > 0; --i) self.Reply(answer);
-            }
-        });
+inline void AnswerDiscoveries(FakeNetwork& responder, std::vector<FakeDevice> devices, bool twice = false) {
+    responder.SetHandler([devices = std::move(devices), twice](FakeNetwork& self, const Datagram& request) {
+        if (CommandOf(request) != kDiscoverCommand) return;
+        for (const FakeDevice& d : devices) {
+            const auto answer = BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
+                                            DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask));
+            for (int i = twice ? 2 : 1; i > 0; --i) self.Reply(answer);
+        }
+    });
 }
 
 // Whether the authenticator is MD5 over the datagram (authenticator zero) and the password text.
@@ -88,12 +88,12 @@ private:
     ScopedUiHooks hooks_;
 };
 
-// A main window talking to a responder on 127.0.0.1, without its first discovery, whose
-// discoveries last `timeout` x 10 ms.
+// A main window on the in-memory network, without its first discovery, whose discoveries last
+// `timeout` x 10 ms of the network's manual clock.
 class MainFormFixture : public ::testing::Test {
 protected:
     void CreateForm(int timeout = 20) {
-        form = std::make_unique<TMainForm>();
+        form = std::make_unique<TMainForm>(nullptr, responder.Environment());
         form->InitialTimer().stop();
         form->SetShellOpener([this](const QString& text) { opened.push_back(text); });
         if (form->DeviceListBinding() != nullptr) form->DeviceListBinding()->Request.Timeout = timeout;
@@ -107,8 +107,16 @@ protected:
         return texts;
     }
 
+    [[nodiscard]] std::int64_t MsSince(Clock::TimePoint time) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(responder.Time().Now() - time).count();
+    }
+    bool ProcessEventsUntil(const std::function<bool()>& condition, int limitMs) {
+        return responder.Time().RunUntil(condition, std::chrono::milliseconds(limitMs));
+    }
+    void ProcessEventsFor(int ms) { responder.Time().RunFor(std::chrono::milliseconds(ms)); }
+
     BoxRecorder recorder;
-    LoopbackResponder responder;
+    FakeNetwork responder;
     std::unique_ptr<TMainForm> form;
     std::vector<QString> opened;
 };

@@ -11,8 +11,8 @@
 #include <array>
 #include <vector>
 
-#include "errors/Messages.h"
 #include "binding/UiHooks.h"
+#include "errors/Messages.h"
 
 namespace {
 

@@ -1,14 +1,11 @@
 // The main window's start-up, discovery, menu effects and the commands that open addresses.
-#include <QElapsedTimer>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "AppTestSupport.h"
-#include "EventLoopWait.h"
 
 namespace {
 
@@ -19,29 +16,26 @@ const FakeDevice kOtherModel{"KVX-550A", "Other", "001122334409", "192.168.0.109
 
 using MainFormTest = MainFormFixture;
 
-TEST_F(MainFormTest, TheInitialTimerStartsExactlyOneDiscoveryAbout100MsAfterStart) {
-    QElapsedTimer clock;
-    clock.start();
-    form = std::make_unique<TMainForm>();
+TEST_F(MainFormTest, TheInitialTimerStartsExactlyOneDiscovery100MsAfterStart) {
+    form = std::make_unique<TMainForm>(nullptr, responder.Environment());
     form->DeviceListBinding()->Request.Timeout = 20;
-    qint64 arrival = -1;
     QString statusWhileWaiting;
-    responder.SetHandler([&](LoopbackResponder&, const Datagram&) {
-        arrival = clock.elapsed();
-        statusWhileWaiting = Status();
-    });
-    EXPECT_TRUE(ProcessEventsUntil([&] { return Status() == QStringLiteral("0 device found."); }, 3000));
-    ProcessEventsFor(500);
+    responder.SetHandler([&](FakeNetwork&, const Datagram&) { statusWhileWaiting = Status(); });
+    QTimer& timer = form->InitialTimer();
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 100);
+    EXPECT_TRUE(responder.Requests().empty());
+    form->InitialTimerTimer();  // what the timer's expiry calls
+    EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(Status(), QStringLiteral("0 device found."));
     EXPECT_EQ(responder.Requests().size(), 1u);
-    EXPECT_GE(arrival, 95);
-    EXPECT_LT(arrival, 600);
     EXPECT_EQ(statusWhileWaiting, QStringLiteral("Discovering..."));
 }
 
 TEST_F(MainFormTest, TheDiscoveryIsASynchronousThreeSecondBroadcastWithTheDefaultPassword) {
     CreateForm();
     EXPECT_EQ(form->DeviceListBinding()->Asynchronous, 0);
-    TMainForm untouched;
+    TMainForm untouched(nullptr, responder.Environment());
     untouched.InitialTimer().stop();
     EXPECT_EQ(untouched.DeviceListBinding()->Request.Timeout, 300);
 
@@ -92,8 +86,8 @@ TEST_F(MainFormTest, RefreshListsTheModelsDevicesOncePerMacAndCountsThem) {
 }
 
 TEST_F(MainFormTest, AFailedSetUpStaysOnTheStatusBarAndTheCommandsReportIt) {
-    NetworkSetting().localAddress = "192.0.2.1";  // no address of this machine: the socket cannot bind
-    form = std::make_unique<TMainForm>();
+    responder.FailOpen(true);
+    form = std::make_unique<TMainForm>(nullptr, responder.Environment());
     form->SetShellOpener([this](const QString& text) { opened.push_back(text); });
     const QString message = QStringLiteral("Socket not ready!Please check if the network is ready.");
     EXPECT_EQ(Status(), message);
@@ -124,25 +118,24 @@ TEST_F(MainFormTest, ExitDuringADiscoveryHidesAtOnceAndClosesWhenTheDiscoveryHas
     int aboutShown = 0;
     form->SetModalRunner([&](QDialog&) { return ++aboutShown; });
     bool hiddenAtOnce = false;
-    QTimer::singleShot(200, [&] {
+    responder.Time().After(std::chrono::milliseconds(200), [&] {
         ClickButton("IMG_Refresh1");  // ignored, as is About: a discovery is waiting
         ClickButton("IMG_About1");
         ClickButton("IMG_Exit1");
         hiddenAtOnce = !form->isVisible() && closed == 0;
     });
-    QElapsedTimer clock;
-    clock.start();
+    Clock::TimePoint started = responder.Time().Now();
     ClickButton("IMG_Refresh1");
-    EXPECT_GE(clock.elapsed(), 1000);
-    EXPECT_LT(clock.elapsed(), 1500);
+    EXPECT_GT(MsSince(started), 1000);
+    EXPECT_LE(MsSince(started), 1000 + OvNDCPClient::kSweepIntervalMs);
     EXPECT_TRUE(hiddenAtOnce);
     EXPECT_EQ(closed, 1);
     EXPECT_EQ(aboutShown, 0);
     EXPECT_EQ(responder.Requests().size(), 1u);
     EXPECT_EQ(Status(), QStringLiteral("1 device found."));
-    clock.restart();
+    started = responder.Time().Now();
     form.reset();
-    EXPECT_LT(clock.elapsed(), 300);  // nothing is pending, so nothing is waited for
+    EXPECT_EQ(MsSince(started), 0);  // nothing is pending, so nothing is waited for
 
     CreateForm();  // without a waiting command the close box closes at once
     form->show();

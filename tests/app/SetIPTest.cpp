@@ -1,15 +1,15 @@
-// The Set IP command against a responder on 127.0.0.1, with the dialog driven by the test.
-#include <QTimer>
+// The Set IP command on the in-memory network, with the dialog driven by the test.
+#include <chrono>
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-#include "device/AddressRules.h"
 #include "AppTestSupport.h"
 #include "app/DottedText.h"
-#include "device/PasswordCipher.h"
 #include "app/TDLG_SetIP.h"
+#include "device/AddressRules.h"
+#include "device/PasswordCipher.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ protected:
 
     // Runs Set IP with the entry typed in; the device answers a Set with the status, or not at all.
     void RunSetIP(const Entry& entry, std::optional<std::uint8_t> status) {
-        responder.SetHandler([status](LoopbackResponder& self, const Datagram& request) {
+        responder.SetHandler([status](FakeNetwork& self, const Datagram& request) {
             if (status && CommandOf(request) == kSetCommand) {
                 self.Reply(BuildAnswer(request.at(kOffsetSequence), *status, AnswerTargetMac(request), {}));
             }
@@ -150,7 +150,7 @@ TEST_F(SetIPTest, WhileTheSetWaitsRefreshIsIgnoredAndExitEndsAfterItWithoutABox)
     int closed = 0;
     QObject::connect(form.get(), &TMainForm::Closed, [&] { ++closed; });
     bool hiddenAtOnce = false;
-    QTimer::singleShot(300, [&] {
+    responder.Time().After(std::chrono::milliseconds(300), [&] {
         ClickButton("IMG_Refresh1");
         ClickButton("IMG_Exit2");
         hiddenAtOnce = !form->isVisible() && closed == 0;

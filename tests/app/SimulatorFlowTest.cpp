@@ -1,44 +1,27 @@
 // Discovery and Set IP against the device simulator bound to 127.0.0.1 on a free port: a Set
-// changes what the next discovery reports.
-#include <QProcess>
-#include <QRegularExpression>
+// changes what the next discovery reports, and misbehaving devices are listed once.
+#include <memory>
 
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/DottedText.h"
-#include "EventLoopWait.h"
 #include "app/TDLG_SetIP.h"
+#include "testkit/SimulatorProcess.h"
 
 namespace {
 
 class SimulatorFlowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        simulator.start(QStringLiteral(NDCP_SIM_PATH), {"--bind", "127.0.0.1", "--port", "0", "--devices",
-                                                        "2", "--password", "admin", "--quiet"});
-        const QRegularExpression listening(QStringLiteral("ev=listening .*port=(\\d+)"));
-        QString log;
-        ASSERT_TRUE(ProcessEventsUntil(
-            [&] {
-                simulator.waitForReadyRead(50);
-                log += QString::fromUtf8(simulator.readAllStandardError());
-                return listening.match(log).hasMatch();
-            },
-            5000))
-            << log.toStdString();
-        const auto port = static_cast<std::uint16_t>(listening.match(log).captured(1).toUInt());
-        NetworkSetting() = NDCPNetworkSetting{"127.0.0.1", port, port, "127.0.0.1"};
+    // Runs the simulator with the options and opens the window on it.
+    void Start(const QStringList& options) {
+        simulator = std::make_unique<SimulatorProcess>(QStringLiteral(NDCP_SIM_PATH), options);
+        ASSERT_TRUE(simulator->Started());
         form = std::make_unique<TMainForm>();
         form->InitialTimer().stop();
         form->DeviceListBinding()->Request.Timeout = 30;
     }
-    void TearDown() override {
-        form.reset();
-        NetworkSetting() = saved;
-        simulator.kill();
-        simulator.waitForFinished(5000);
-    }
+    void TearDown() override { form.reset(); }
 
     void SetIP(const QString& device, const QString& ip, const QString& password) {
         List().SelectRow(RowOf(device));
@@ -61,13 +44,13 @@ protected:
     }
     [[nodiscard]] QString AddressOf(const QString& name) const { return List().RowText(RowOf(name), 3); }
 
-    const NDCPNetworkSetting saved = NetworkSetting();
-    QProcess simulator;
+    std::unique_ptr<SimulatorProcess> simulator;
     BoxRecorder recorder;
     std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(SimulatorFlowTest, ASetIPShowsAtOnceAndInTheNextDiscovery) {
+    Start({"--devices", "2", "--password", "admin", "--quiet"});
     Refresh();
     ASSERT_EQ(List().RowCount(), 2);
     EXPECT_EQ(AddressOf("Storage-1"), QStringLiteral("192.168.0.101"));
@@ -83,6 +66,20 @@ TEST_F(SimulatorFlowTest, ASetIPShowsAtOnceAndInTheNextDiscovery) {
     EXPECT_EQ(AddressOf("Storage-1"), QStringLiteral("192.168.7.201"));
     EXPECT_EQ(List().RowText(RowOf("Storage-1"), 4), QStringLiteral("255.255.0.0"));
     EXPECT_EQ(AddressOf("Storage-2"), QStringLiteral("192.168.0.102"));
+}
+
+TEST_F(SimulatorFlowTest, DevicesAreListedOncePerMacAddressDespiteMisbehaviour) {
+    Start({"--devices", "3", "--other-models", "2", "--twice", "--malformed=all"});
+    Refresh();
+    ASSERT_EQ(List().RowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        const QString n = QString::number(row + 1);
+        const QStringList expected = {"KVX-770B", "Storage-" + n, "00112233440" + n, "192.168.0.10" + n,
+                                      "255.255.255.0"};
+        QStringList shown;
+        for (int column = 0; column < 5; ++column) shown << List().RowText(row, column);
+        EXPECT_EQ(shown, expected);
+    }
 }
 
 }  // namespace

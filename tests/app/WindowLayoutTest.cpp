@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
-#include "binding/OvLabel.h"
 #include "app/TDLG_SetIP.h"
 #include "app/TFM_About.h"
 #include "app/WindowStyle.h"
+#include "binding/OvLabel.h"
 
 namespace {
 

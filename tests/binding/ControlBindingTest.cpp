@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <memory>
 
-#include "ExpectOvError.h"
+#include "testkit/ExpectOvError.h"
 #include "binding/OvComboBox.h"
 #include "errors/OvException.h"
 #include "vars/OvNDCPVarList.h"

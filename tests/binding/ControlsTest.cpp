@@ -6,7 +6,7 @@
 #include <QHeaderView>
 #include <QTest>
 
-#include "ExpectOvError.h"
+#include "testkit/ExpectOvError.h"
 #include "binding/OvComboBox.h"
 #include "binding/OvEdit.h"
 #include "errors/OvException.h"

@@ -11,11 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include "AnswerBuilder.h"
+#include "DiscoveryBindingFixture.h"
 #include "device/DeviceProfile.h"
-#include "LoopbackResponder.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/FakeNetwork.h"
 
 namespace {
 
@@ -38,31 +39,20 @@ private:
     int calls_ = 0;
 };
 
-class RequestBindingFillTest : public ::testing::Test {
+class RequestBindingFillTest : public DiscoveryBindingFixture {
 protected:
     void SetUp() override {
-        responder = std::make_unique<LoopbackResponder>();
-        window = std::make_unique<QWidget>();
-        StartClient(window.get());
-        DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
-        parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
-        listView = new OvListView(window.get());
+        DiscoveryBindingFixture::SetUp();
         for (const char* caption : {"Module Name", "Device Name", "MAC Address", "IP Address", "Netmask"}) {
             listView->AddColumn(caption, 100);
         }
-        responder->SetHandler([this](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+        responder->SetHandler([this](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
             for (const Answer& a : answers) {
                 r.Reply(
                     BuildAnswer(request[kOffsetSequence], 0, {0, 0, 0, 0, 0, 0},
                                 DiscoveryElements("KVX-770B", a.name, a.mac, "10.0.0.7", "255.255.255.0")));
             }
         });
-    }
-
-    void TearDown() override {
-        binding.reset();
-        window.reset();
-        responder.reset();
     }
 
     void Configure(OvNDCPRequest2Edits& b, std::string_view hidden) {
@@ -89,11 +79,6 @@ protected:
         return texts;
     }
 
-    std::unique_ptr<LoopbackResponder> responder;
-    std::unique_ptr<QWidget> window;
-    std::unique_ptr<OvNDCPResponseVarList> parts;
-    std::unique_ptr<OvNDCPRequest2Edits> binding;
-    OvListView* listView = nullptr;
     std::vector<Answer> answers;
 };
 

@@ -1,5 +1,7 @@
 #include "binding/OvNDCPRequest2Edits.h"
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,16 +11,15 @@
 
 #include <gtest/gtest.h>
 
-#include "AnswerBuilder.h"
-#include "device/DeviceProfile.h"
-#include "EventLoopWait.h"
-#include "LoopbackResponder.h"
-#include "errors/OvException.h"
-#include "binding/OvMemo.h"
-#include "ndcp/OvNDCPClient.h"
-#include "binding/OvStatusBar.h"
-#include "SimulatorProcess.h"
+#include "DiscoveryBindingFixture.h"
 #include "UiRecorder.h"
+#include "binding/OvMemo.h"
+#include "binding/OvStatusBar.h"
+#include "device/DeviceProfile.h"
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPClient.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/FakeNetwork.h"
 #include "vars/VarTypes.h"
 
 namespace {
@@ -32,29 +33,18 @@ struct Device {
 const QRegularExpression kDiscoverSummary(
     QStringLiteral("^Discover:Ok!Request:Discovery Table\\.Receive at \\d\\d:\\d\\d:\\d\\d (AM|PM)\\.$"));
 
-class RequestBindingTest : public ::testing::Test {
+class RequestBindingTest : public DiscoveryBindingFixture {
 protected:
     void SetUp() override {
-        responder = std::make_unique<LoopbackResponder>();
-        window = std::make_unique<QWidget>();
-        StartClient(window.get());
-        DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
-        parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
-        listView = new OvListView(window.get());
+        DiscoveryBindingFixture::SetUp();
         statusBar = new OvStatusBar(window.get());
-        responder->SetHandler([this](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+        responder->SetHandler([this](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
             const std::uint8_t seq = request[kOffsetSequence];
             for (const Device& d : devices) {
                 r.Reply(BuildAnswer(seq, 0, {0, 0, 0, 0, 0, 0},
                                     DiscoveryElements(d.model, d.name, d.mac, "10.0.0.7", "255.255.255.0")));
             }
         });
-    }
-
-    void TearDown() override {
-        binding.reset();
-        window.reset();
-        responder.reset();
     }
 
     // The main window's discovery binding, on a list view with the given designed columns.
@@ -82,11 +72,10 @@ protected:
         return rows;
     }
 
-    std::unique_ptr<LoopbackResponder> responder;
-    std::unique_ptr<QWidget> window;
-    std::unique_ptr<OvNDCPResponseVarList> parts;
-    std::unique_ptr<OvNDCPRequest2Edits> binding;
-    OvListView* listView = nullptr;
+    bool ProcessEventsUntil(const std::function<bool()>& condition, int limitMs) {
+        return responder->Time().RunUntil(condition, std::chrono::milliseconds(limitMs));
+    }
+
     OvStatusBar* statusBar = nullptr;
     std::vector<Device> devices;
 };
@@ -164,7 +153,7 @@ TEST_F(RequestBindingTest, SynchronousGetPutsOnlyAnAnswerThatPassesTheFilterYetA
     const QRegularExpression getSummary(
         QStringLiteral("^Get:Ok!Request:Discovery Table\\.Receive at \\d\\d:\\d\\d:\\d\\d (AM|PM)\\.$"));
     std::string model;
-    responder->SetHandler([&model](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+    responder->SetHandler([&model](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
         const MacBytes target = {request[28], request[29], request[30],
                                  request[31], request[32], request[33]};
         r.Reply(BuildAnswer(request[kOffsetSequence], 0, target,
@@ -218,27 +207,6 @@ TEST_F(RequestBindingTest, AsynchronousGetFailureGoesToTheStatusControlOrAMessag
             EXPECT_EQ(recorder.boxes[0].text, "Connection timeout!");
         }
     }
-}
-
-TEST_F(RequestBindingTest, SimulatedDevicesAreListedOncePerMacAddressDespiteMisbehaviour) {
-    responder.reset();
-    const SimulatorProcess sim(QStringLiteral(NDCP_SIM_PATH),
-                               {"--devices", "3", "--other-models", "2", "--twice", "--malformed=all"});
-    ASSERT_TRUE(sim.Started());
-    window = std::make_unique<QWidget>();  // a client that talks to the simulator
-    StartClient(window.get());
-    DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
-    listView = new OvListView(window.get());
-    statusBar = new OvStatusBar(window.get());
-    MakeBinding(kDesignedColumns, 0);
-    binding->Execute(kDiscoverCommand);
-    const std::vector<QStringList> expected = {
-        {"KVX-770B", "Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"},
-        {"KVX-770B", "Storage-2", "001122334402", "192.168.0.102", "255.255.255.0"},
-        {"KVX-770B", "Storage-3", "001122334403", "192.168.0.103", "255.255.255.0"},
-    };
-    EXPECT_EQ(Rows(), expected);
-    EXPECT_TRUE(kDiscoverSummary.match(statusBar->SimpleText()).hasMatch());
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <bit>
 #include <limits>
 
-#include "ExpectOvError.h"
+#include "testkit/ExpectOvError.h"
 #include "errors/OvException.h"
 #include "vars/VarTypes.h"
 

@@ -16,11 +16,11 @@
 
 #include <gtest/gtest.h>
 
-#include "AnswerBuilder.h"
 #include "device/DeviceProfile.h"
-#include "EventLoopWait.h"
-#include "LoopbackResponder.h"
 #include "errors/Messages.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/EventLoopWait.h"
+#include "testkit/LoopbackResponder.h"
 #include "vars/ValueCodec.h"
 
 namespace {

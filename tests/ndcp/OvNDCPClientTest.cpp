@@ -2,30 +2,20 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
-#include <iostream>
 #include <memory>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <QElapsedTimer>
 #include <QObject>
 
 #include <gtest/gtest.h>
 
-#include "AnswerBuilder.h"
 #include "device/DeviceProfile.h"
-#include "EventLoopWait.h"
-#include "LoopbackResponder.h"
 #include "errors/Messages.h"
-#include "ndcp/NetworkSetting.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPDevice.h"
-#include "ProcessorTime.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/ExpectOvError.h"
+#include "testkit/FakeNetwork.h"
 #include "vars/VarTypes.h"
 
 namespace {
@@ -33,57 +23,29 @@ namespace {
 constexpr MacBytes kDeviceMac = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 constexpr const char* kDeviceMacText = "001122334455";
 
-// Whether this process may set a receive buffer past the system's limit, as the client tries to.
-bool MayForceReceiveBuffer() {
-    const int descriptor = ::socket(AF_INET, SOCK_DGRAM, 0);
-    const int bytes = OvNDCPClient::kRequestedReceiveBuffer;
-    const bool forced = ::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0;
-    ::close(descriptor);
-    return forced;
-}
-
-// The system's limit on receive buffers that an unprivileged process may ask for.
-int ReceiveBufferLimit() {
-    std::ifstream limit("/proc/sys/net/core/rmem_max");
-    int bytes = 0;
-    limit >> bytes;
-    return bytes;
-}
-
-// Whether the system would route a datagram to the address; nothing is sent to find out.
-bool HasRouteTo(const char* address) {
-    const int descriptor = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(9);
-    ::inet_pton(AF_INET, address, &to.sin_addr);
-    const bool routed = ::connect(descriptor, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
-    ::close(descriptor);
-    return routed;
-}
-
 struct Outcome {
     OvNDCPError error;
     std::string firstValue;
-    qint64 elapsedMs = 0;
+    std::int64_t elapsedMs = 0;
 };
 
 class ClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        responder = std::make_unique<LoopbackResponder>();
+        responder = std::make_unique<FakeNetwork>();
         owner = std::make_unique<QObject>();
-        StartClient(owner.get());
+        StartClient(owner.get(), responder->Environment());
         client = ClientInstance();
         ASSERT_NE(client, nullptr);
         parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
         const NDCPVarDef discovery[] = {{0, "Discovery", 0, kReadable, nullptr, parts.get(), nullptr},
                                         {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
         discoveryVars.AddDefinitions(discovery);
-        const NDCPVarDef getVars[] = {{3, "IP Address", kIpAddress, kReadable | kWritable, nullptr, nullptr, nullptr},
-                                      {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
+        const NDCPVarDef getVars[] = {
+            {3, "IP Address", kIpAddress, kReadable | kWritable, nullptr, nullptr, nullptr},
+            {0, nullptr, 0, 0, nullptr, nullptr, nullptr}};
         ipVars.AddDefinitions(getVars);
-        clock.start();
+        start = responder->Time().Now();
     }
 
     void TearDown() override {
@@ -95,7 +57,7 @@ protected:
 
     OvNDCPCallback Recorder() {
         return OvNDCPCallback([this](const OvNDCPError& error, const OvNDCPVarList& vars) {
-            Outcome outcome{error, {}, clock.elapsed()};
+            Outcome outcome{error, {}, ElapsedMs()};
             if (vars.Count() > 0) {
                 const auto& var = vars.Var(0);
                 outcome.firstValue = var.Parts ? var.Parts->Part(1).Value : var.Value;
@@ -104,24 +66,32 @@ protected:
         });
     }
 
-    std::unique_ptr<LoopbackResponder> responder;
+    // The time of the manual clock since the start of the test.
+    [[nodiscard]] std::int64_t ElapsedMs() const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(responder->Time().Now() - start).count();
+    }
+    bool ProcessEventsUntil(const std::function<bool()>& condition, int limitMs) {
+        return responder->Time().RunUntil(condition, std::chrono::milliseconds(limitMs));
+    }
+    void ProcessEventsFor(int ms) { responder->Time().RunFor(std::chrono::milliseconds(ms)); }
+
+    std::unique_ptr<FakeNetwork> responder;
     std::unique_ptr<QObject> owner;
     OvNDCPClient* client = nullptr;
     std::unique_ptr<OvNDCPResponseVarList> parts;
     OvNDCPVarList discoveryVars;
     OvNDCPVarList ipVars;
     std::vector<Outcome> outcomes;
-    QElapsedTimer clock;
+    Clock::TimePoint start;
 };
 
 TEST_F(ClientTest, SequenceStartsAtZeroAndWrapsAfter256Sends) {
-    responder->SetHandler([](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+    responder->SetHandler([](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
         r.Reply(BuildAnswer(request[kOffsetSequence], 0, kDeviceMac, {}));
     });
     std::vector<std::uint8_t> sent;
     for (int i = 0; i < 257; ++i) {
         sent.push_back(client->SendRequest(kDeviceMacText, "", discoveryVars, kGetCommand, Recorder(), 100));
-        // Let each answer in before the next send, so no socket buffer overflows.
         ASSERT_TRUE(ProcessEventsUntil([&] { return outcomes.size() == sent.size(); }, 2000));
     }
     EXPECT_EQ(sent.front(), 0);
@@ -136,7 +106,7 @@ TEST_F(ClientTest, SequenceStartsAtZeroAndWrapsAfter256Sends) {
 // requests may share one.
 TEST_F(ClientTest, SequenceNumbersStillPendingAreSkippedAndASendIsRefusedWhenAllAreTaken) {
     constexpr const char* kSilentMac = "AABBCCDDEEFF";
-    responder->SetHandler([](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+    responder->SetHandler([](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
         const MacBytes target = {request[28], request[29], request[30],
                                  request[31], request[32], request[33]};
         if (target == kDeviceMac) {
@@ -200,54 +170,31 @@ TEST_F(ClientTest, FailedSendsKeepCounterAndPendingTable) {
     }
 }
 
-TEST_F(ClientTest, FailedSendRaisesSocketErrorAndConsumesNothing) {
-    // A documentation address has no route where only loopback is up, so sendto itself fails;
-    // where it has one the datagram would leave the machine, so that case does not run there.
-    constexpr const char* kUnroutable = "192.0.2.1";
-    if (HasRouteTo(kUnroutable)) GTEST_SKIP() << kUnroutable << " is routed: run where only loopback is up";
-    for (const char* destination : {kUnroutable, "::1"}) {  // "::1": not an address of the IPv4 socket
-        SCOPED_TRACE(destination);
-        NetworkSetting().destinationAddress = destination;
-        try {
-            client->SendRequest("FFFFFFFFFFFF", "", discoveryVars, 1, Recorder(), 100);
-            ADD_FAILURE() << "no error";
-        } catch (const OvException& e) {
-            EXPECT_EQ(e.Code(), kSocketReadWriteError);
-            EXPECT_STREQ(e.what(), "Socket read/write error!");
-        }
-        EXPECT_EQ(client->Sequence(), 0);
-        EXPECT_EQ(client->PendingCount(), 0u);
-    }
+TEST_F(ClientTest, FailedSendOrOpenRaisesTheSocketErrorsAndConsumesNothing) {
+    responder->FailSend(true);
+    ExpectOvError([&] { client->SendRequest("FFFFFFFFFFFF", "", discoveryVars, 1, Recorder(), 100); },
+                  kSocketReadWriteError, "Socket read/write error!");
+    EXPECT_EQ(client->Sequence(), 0);
+    EXPECT_EQ(client->PendingCount(), 0u);
     ProcessEventsFor(100);
     EXPECT_TRUE(outcomes.empty());
-}
 
-TEST(ClientConstructionTest, UnbindableAddressRaisesSocketNotReady) {
-    const NDCPNetworkSetting saved = NetworkSetting();
-    NetworkSetting().localAddress = "192.0.2.1";  // not an address of this machine
-    QObject owner;
-    try {
-        StartClient(&owner);
-        ADD_FAILURE() << "no error";
-    } catch (const OvException& e) {
-        EXPECT_EQ(e.Code(), kSocketNotReady);
-        EXPECT_STREQ(e.what(), "Socket not ready!Please check if the network is ready.");
-    }
-    NetworkSetting() = saved;
-}
-
-TEST_F(ClientTest, StartClientEmptiesTheDefaultDeviceAndAsksForALargeReceiveBuffer) {
-    DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
+    responder->FailOpen(true);
     QObject other;
-    StartClient(&other);
+    ExpectOvError([&] { StartClient(&other, responder->Environment()); }, kSocketNotReady,
+                  "Socket not ready!Please check if the network is ready.");
+}
+
+TEST_F(ClientTest, StartClientEmptiesTheDefaultDeviceAndOpensOnTheSettingsLocalAddress) {
+    DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
+    ClientEnvironment environment = responder->Environment();
+    environment.network.localAddress = "10.1.2.3";
+    QObject other;
+    StartClient(&other, environment);
     EXPECT_EQ(DefaultDevice().MacAddress, "");
     EXPECT_EQ(DefaultDevice().Password, "");
-    // A privileged process gets all it asks for, which a flood needs; any other gets the system's
-    // limit. The system reports twice what it grants, counting its own bookkeeping.
-    const int asked = OvNDCPClient::kRequestedReceiveBuffer;
-    const int granted = MayForceReceiveBuffer() ? asked : std::min(asked, ReceiveBufferLimit());
-    std::cout << "receive buffer granted: " << ClientInstance()->ReceiveBufferSize() << " bytes\n";
-    EXPECT_EQ(ClientInstance()->ReceiveBufferSize(), 2 * granted);
+    EXPECT_EQ(responder->LastLocalAddress(), "10.1.2.3");
+    EXPECT_EQ(ClientInstance()->ReceiveBufferSize(), FakeNetwork::kGrantedReceiveBuffer);
 }
 
 // The time-out counts units of 10 ms: 100 is one second, 300 three.
@@ -262,9 +209,9 @@ TEST_F(ClientTest, GetWithoutAnswerTimesOutAfterItsTimeout) {
         EXPECT_EQ(outcomes[i].error.Code, kConnectionTimeout);
         EXPECT_EQ(outcomes[i].error.Message, "Connection timeout!");
         EXPECT_EQ(outcomes[i].error.MacAddress, kDeviceMacText);
-        std::cout << "time-out " << timeouts[i] << " completed after " << outcomes[i].elapsedMs << " ms\n";
-        EXPECT_GE(outcomes[i].elapsedMs, timeouts[i] * 10);
-        EXPECT_LT(outcomes[i].elapsedMs, timeouts[i] * 10 + 500);  // generous for a loaded machine
+        // Found by the first sweep after the deadline.
+        EXPECT_GT(outcomes[i].elapsedMs, timeouts[i] * 10);
+        EXPECT_LE(outcomes[i].elapsedMs, timeouts[i] * 10 + OvNDCPClient::kSweepIntervalMs);
     }
     EXPECT_EQ(client->PendingCount(), 0u);
 }
@@ -275,13 +222,11 @@ TEST_F(ClientTest, SimultaneousTimeoutsCompleteInConsecutiveSweepsEarliestFirst)
     ASSERT_TRUE(ProcessEventsUntil([&] { return outcomes.size() == 2; }, 2000));
     EXPECT_EQ(outcomes[0].error.Sequence, first);
     EXPECT_EQ(outcomes[1].error.Sequence, second);
-    const qint64 gap = outcomes[1].elapsedMs - outcomes[0].elapsedMs;
-    std::cout << "gap between the two time-outs: " << gap << " ms\n";
-    EXPECT_GE(gap, 10);
+    EXPECT_EQ(outcomes[1].elapsedMs - outcomes[0].elapsedMs, OvNDCPClient::kSweepIntervalMs);
 }
 
 TEST_F(ClientTest, DiscoverCollectsEveryAnswerThenEndsWithTimeout) {
-    responder->SetHandler([](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+    responder->SetHandler([](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
         const std::uint8_t seq = request[kOffsetSequence];
         for (int i = 1; i <= 3; ++i) {
             const MacBytes mac = {0, 0x11, 0x22, 0x33, 0x44, static_cast<std::uint8_t>(i)};
@@ -306,7 +251,7 @@ TEST_F(ClientTest, DiscoverCollectsEveryAnswerThenEndsWithTimeout) {
 
 // A Discover stays pending through failure answers, each reported with the code of its status.
 TEST_F(ClientTest, DiscoverReportsEveryFailureStatusAndStaysPending) {
-    responder->SetHandler([](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+    responder->SetHandler([](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
         for (std::uint8_t status = 1; status <= 15; ++status) {
             r.Reply(BuildAnswer(request[kOffsetSequence], status, kDeviceMac, {}));
         }
@@ -327,7 +272,7 @@ TEST_F(ClientTest, DiscoverReportsEveryFailureStatusAndStaysPending) {
 }
 
 TEST_F(ClientTest, GetTakesOnlyTheFirstMatchingAnswer) {
-    responder->SetHandler([](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+    responder->SetHandler([](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
         const std::uint8_t seq = request[kOffsetSequence];
         const MacBytes other = {1, 2, 3, 4, 5, 6};
         // Malformed answers that would otherwise be taken: short, foreign, or with a wrong length.
@@ -345,7 +290,8 @@ TEST_F(ClientTest, GetTakesOnlyTheFirstMatchingAnswer) {
         }
         r.ReplyFromOtherPort(BuildAnswer(seq, 0, kDeviceMac, {{3, kIpAddress, "10.9.9.9"}}));  // wrong port
         r.Reply(BuildAnswer(seq, 0, other, {{3, kIpAddress, "10.8.8.8"}}));                    // wrong MAC
-        r.Reply(BuildAnswer(static_cast<std::uint8_t>(seq + 1), 0, kDeviceMac, {{3, kIpAddress, "10.7.7.7"}}));
+        r.Reply(
+            BuildAnswer(static_cast<std::uint8_t>(seq + 1), 0, kDeviceMac, {{3, kIpAddress, "10.7.7.7"}}));
         r.Reply(BuildAnswer(seq, 0, kDeviceMac, {{3, kIpAddress, "10.0.0.1"}}));  // accepted
         r.Reply(BuildAnswer(seq, 0, kDeviceMac, {{3, kIpAddress, "10.0.0.2"}}));  // second answer
     });
@@ -358,7 +304,7 @@ TEST_F(ClientTest, GetTakesOnlyTheFirstMatchingAnswer) {
 
 TEST_F(ClientTest, AnswerAfterTheTimeoutIsIgnored) {
     std::vector<std::uint8_t> late;
-    responder->SetHandler([&late](LoopbackResponder&, const std::vector<std::uint8_t>& request) {
+    responder->SetHandler([&late](FakeNetwork&, const std::vector<std::uint8_t>& request) {
         late = BuildAnswer(request[kOffsetSequence], 0, kDeviceMac, {{3, kIpAddress, "10.0.0.1"}});
     });
     client->SendRequest(kDeviceMacText, "", ipVars, kGetCommand, Recorder(), 5);
@@ -370,7 +316,7 @@ TEST_F(ClientTest, AnswerAfterTheTimeoutIsIgnored) {
 }
 
 TEST_F(ClientTest, OversizedDatagramIsDroppedEvenWhenItsLengthFieldFitsTheBuffer) {
-    responder->SetHandler([](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+    responder->SetHandler([](FakeNetwork& r, const std::vector<std::uint8_t>& request) {
         std::vector<std::uint8_t> answer = BuildAnswer(request[kOffsetSequence], 0, kDeviceMac, {});
         answer.resize(kReceiveBufferSize + 100, 0);
         answer[kOffsetTotalLength] = static_cast<std::uint8_t>(kReceiveBufferSize >> 8);
@@ -385,28 +331,21 @@ TEST_F(ClientTest, OversizedDatagramIsDroppedEvenWhenItsLengthFieldFitsTheBuffer
 TEST_F(ClientTest, CallbackOfAGoneOwnerIsNeverCalled) {
     auto token = std::make_shared<int>(0);
     bool called = false;
-    client->SendRequest(kDeviceMacText, "", ipVars, kGetCommand,
-                        OvNDCPCallback([&called](const OvNDCPError&, const OvNDCPVarList&) { called = true; }, token),
-                        5);
+    client->SendRequest(
+        kDeviceMacText, "", ipVars, kGetCommand,
+        OvNDCPCallback([&called](const OvNDCPError&, const OvNDCPVarList&) { called = true; }, token), 5);
     token.reset();
     ProcessEventsFor(300);
     EXPECT_FALSE(called);
     EXPECT_EQ(client->PendingCount(), 0u);
 }
 
-TEST_F(ClientTest, DestructionSleepsWhileItWaitsForAPendingDiscoverThenDropsItSilently) {
+TEST_F(ClientTest, DestructionWaitsForAPendingDiscoverThenDropsItSilently) {
     client->SendRequest("FFFFFFFFFFFF", "", discoveryVars, kDiscoverCommand, Recorder(), 100000);
     client->SetDestructionWait(std::chrono::milliseconds(600));
-    QElapsedTimer timer;
-    timer.start();
-    const std::chrono::milliseconds processorBefore = ProcessorTimeUsed();
     owner.reset();
-    const qint64 processor = (ProcessorTimeUsed() - processorBefore).count();
-    const qint64 waited = timer.elapsed();
-    std::cout << "destruction waited " << waited << " ms using " << processor << " ms of processor time\n";
-    EXPECT_GE(waited, 600);
-    EXPECT_LT(waited, 1000);
-    EXPECT_LT(processor, waited / 50);
+    EXPECT_GE(ElapsedMs(), 600);
+    EXPECT_LT(ElapsedMs(), 700);
     EXPECT_TRUE(outcomes.empty());
     EXPECT_EQ(ClientInstance(), nullptr);
 }

@@ -3,24 +3,21 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include "AnswerBuilder.h"
 #include "device/DeviceProfile.h"
-#include "EventLoopWait.h"
-#include "LoopbackResponder.h"
 #include "errors/Messages.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
+#include "testkit/AnswerBuilder.h"
+#include "testkit/ExpectOvError.h"
+#include "testkit/FakeNetwork.h"
 #include "vars/VarTypes.h"
 
 namespace {
@@ -37,14 +34,13 @@ struct Script {
 class RequestTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        responder = std::make_unique<LoopbackResponder>();
+        responder = std::make_unique<FakeNetwork>();
         owner = std::make_unique<QObject>();
-        StartClient(owner.get());
+        StartClient(owner.get(), responder->Environment());
         DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
         parts = std::make_unique<OvNDCPResponseVarList>(kDiscoveryPartDefs);
-        responder->SetHandler([this](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
-            Answer(r, request);
-        });
+        responder->SetHandler(
+            [this](FakeNetwork& r, const std::vector<std::uint8_t>& request) { Answer(r, request); });
     }
 
     void TearDown() override {
@@ -52,11 +48,12 @@ protected:
         responder.reset();
     }
 
-    void Answer(LoopbackResponder& r, const std::vector<std::uint8_t>& request) const {
+    void Answer(FakeNetwork& r, const std::vector<std::uint8_t>& request) const {
         const std::uint8_t seq = request[kOffsetSequence];
         if (request[kOffsetCommand] == kDiscoverCommand) {
             if (script.discoverStatusFirst >= 0) {
-                r.Reply(BuildAnswer(seq, static_cast<std::uint8_t>(script.discoverStatusFirst), kDeviceMac, {}));
+                r.Reply(
+                    BuildAnswer(seq, static_cast<std::uint8_t>(script.discoverStatusFirst), kDeviceMac, {}));
             }
             int i = 0;
             for (const std::string& name : script.deviceNames) {
@@ -68,7 +65,8 @@ protected:
             return;
         }
         if (script.answerStatus < 0) return;
-        const MacBytes target = {request[28], request[29], request[30], request[31], request[32], request[33]};
+        const MacBytes target = {request[28], request[29], request[30],
+                                 request[31], request[32], request[33]};
         r.Reply(BuildAnswer(seq, static_cast<std::uint8_t>(script.answerStatus), target,
                             {{3, kIpAddress, "10.1.2.3"}, {4, kIpAddress, "255.255.0.0"}}));
     }
@@ -81,19 +79,18 @@ protected:
         request.Vars.Name = "Discovery Table";
     }
 
-    static std::string DeviceName(const OvNDCPRequest& request) { return request.Vars.Var(0).Parts->Part(1).Value; }
-
-    static void ExpectRaises(const std::function<void()>& action, int code) {
-        try {
-            action();
-            ADD_FAILURE() << "no error raised";
-        } catch (const OvException& e) {
-            EXPECT_EQ(e.Code(), code);
-            EXPECT_EQ(e.what(), std::string(NDCPMessage(code)));
-        }
+    static std::string DeviceName(const OvNDCPRequest& request) {
+        return request.Vars.Var(0).Parts->Part(1).Value;
     }
 
-    std::unique_ptr<LoopbackResponder> responder;
+    [[nodiscard]] std::int64_t MsSince(Clock::TimePoint time) const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(responder->Time().Now() - time).count();
+    }
+    bool ProcessEventsUntil(const std::function<bool()>& condition, int limitMs) {
+        return responder->Time().RunUntil(condition, std::chrono::milliseconds(limitMs));
+    }
+
+    std::unique_ptr<FakeNetwork> responder;
     std::unique_ptr<QObject> owner;
     std::unique_ptr<OvNDCPResponseVarList> parts;
     Script script;
@@ -113,11 +110,10 @@ TEST_F(RequestTest, DiscoverWithoutDevicesEndsWithTimeoutAfterTheWholeWindow) {
     OvNDCPRequest request;
     UseDiscoveryVars(request);
     request.Timeout = 30;
-    QElapsedTimer timer;
-    timer.start();
+    const Clock::TimePoint started = responder->Time().Now();
     EXPECT_FALSE(request.Discover(true));
-    std::cout << "Discover with time-out 30 returned after " << timer.elapsed() << " ms\n";
-    EXPECT_GE(timer.elapsed(), 300);
+    EXPECT_GT(MsSince(started), 300);
+    EXPECT_LE(MsSince(started), 300 + OvNDCPClient::kSweepIntervalMs);
     EXPECT_EQ(request.LastResult.Code, kConnectionTimeout);
     EXPECT_EQ(request.LastResult.Message, "Connection timeout!");
 }
@@ -145,9 +141,8 @@ TEST_F(RequestTest, FailureAnswerDuringDiscoverIsOverwrittenByTheFinalTimeout) {
     UseDiscoveryVars(request);
     request.Timeout = 30;
     std::vector<int> seen;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] { seen.push_back(request.LastResult.Code); });
-    probe.start(5);
+    const auto probe = responder->Time().Every(std::chrono::milliseconds(5), nullptr,
+                                               [&] { seen.push_back(request.LastResult.Code); });
     ASSERT_TRUE(request.Discover(true));
     EXPECT_NE(std::find(seen.begin(), seen.end(), kPasswordError), seen.end());
     EXPECT_EQ(request.LastResult.Code, kConnectionTimeout);
@@ -180,7 +175,7 @@ TEST_F(RequestTest, SetOutcomes) {
         if (c.code == kOk) {
             request.Set();
         } else {
-            ExpectRaises([&] { request.Set(); }, c.code);
+            ExpectOvError([&] { request.Set(); }, c.code, NDCPMessage(c.code));
         }
         EXPECT_EQ(request.LastResult.Code, c.code);
         // A Set hands back the variables as they were sent.
@@ -189,16 +184,14 @@ TEST_F(RequestTest, SetOutcomes) {
     }
 }
 
-TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterAboutOneSecond) {
+TEST_F(RequestTest, SetWithoutAnswerRaisesTimeoutAfterOneSecond) {
     OvNDCPRequest request;
     request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device = {"001122334455", ""};
-    QElapsedTimer timer;
-    timer.start();
-    ExpectRaises([&] { request.Set(); }, kConnectionTimeout);
-    std::cout << "Set without answer raised after " << timer.elapsed() << " ms\n";
-    EXPECT_GE(timer.elapsed(), 1000);
-    EXPECT_LT(timer.elapsed(), 1500);
+    const Clock::TimePoint started = responder->Time().Now();
+    ExpectOvError([&] { request.Set(); }, kConnectionTimeout, NDCPMessage(kConnectionTimeout));
+    EXPECT_GT(MsSince(started), 1000);
+    EXPECT_LE(MsSince(started), 1000 + OvNDCPClient::kSweepIntervalMs);
 }
 
 TEST_F(RequestTest, GetStoresTheDecodedAnswer) {
@@ -215,10 +208,9 @@ TEST_F(RequestTest, GetWithABadTargetRaisesAtOnce) {
     OvNDCPRequest request;
     request.Vars.AddDefinitions(kSetIPVarDefs);
     request.Device.MacAddress = "0011223344";
-    QElapsedTimer timer;
-    timer.start();
-    ExpectRaises([&] { request.Get(); }, kBadMacAddress);
-    EXPECT_LT(timer.elapsed(), 100);
+    const Clock::TimePoint started = responder->Time().Now();
+    ExpectOvError([&] { request.Get(); }, kBadMacAddress, NDCPMessage(kBadMacAddress));
+    EXPECT_LT(MsSince(started), 100);
     EXPECT_FALSE(request.Waiting());
 }
 
@@ -247,7 +239,7 @@ TEST_F(RequestTest, CommandStartedInsideTheWaitIsRefusedAndResultsStayIntact) {
     request.Timeout = 30;
     std::string refusal;
     int code = kOk;
-    QTimer::singleShot(100, [&] {
+    responder->Time().After(std::chrono::milliseconds(100), [&] {
         try {
             request.Discover(true);
         } catch (const OvException& e) {
@@ -289,23 +281,19 @@ TEST_F(RequestTest, DeletingTheRequestOrTheClientInsideTheWaitEndsTheCommandWith
         SCOPED_TRACE(c.name);
         if (!ClientInstance()) {
             owner = std::make_unique<QObject>();
-            StartClient(owner.get());
+            StartClient(owner.get(), responder->Environment());
         }
         ClientInstance()->SetDestructionWait(std::chrono::milliseconds(50));
         auto request = std::make_unique<OvNDCPRequest>();
         request->Vars.AddDefinitions(kSetIPVarDefs);
         request->Device = {"001122334455", ""};
         request->Timeout = 200;
-        QTimer trigger;
-        trigger.setSingleShot(true);
-        QObject::connect(&trigger, &QTimer::timeout,
-                         [&] { c.deleteRequest ? request.reset() : owner.reset(); });
-        trigger.start(50);
+        responder->Time().After(std::chrono::milliseconds(50),
+                                [&] { c.deleteRequest ? request.reset() : owner.reset(); });
         const std::function<void()> commands[] = {[&] { request->Discover(true); }, [&] { request->Get(); },
                                                   [&] { request->Set(); }};
         const std::size_t which = c.command == kDiscoverCommand ? 0 : c.command == kGetCommand ? 1 : 2;
-        QElapsedTimer timer;
-        timer.start();
+        const Clock::TimePoint started = responder->Time().Now();
         try {
             commands[which]();
             ADD_FAILURE() << "no error raised";
@@ -313,7 +301,7 @@ TEST_F(RequestTest, DeletingTheRequestOrTheClientInsideTheWaitEndsTheCommandWith
             EXPECT_EQ(e.Code(), c.code);
             EXPECT_STREQ(e.what(), c.text);
         }
-        EXPECT_LT(timer.elapsed(), 1000);  // well before the request's own time-out of 2 s
+        EXPECT_LT(MsSince(started), 1000);  // well before the request's own time-out of 2 s
         EXPECT_EQ(request == nullptr, c.deleteRequest);
         if (request) {
             EXPECT_FALSE(request->Waiting());
@@ -356,7 +344,7 @@ TEST_F(RequestTest, CommandWithoutClientRaisesSocketError) {
     owner.reset();
     OvNDCPRequest request;
     request.Vars.AddDefinitions(kSetIPVarDefs);
-    ExpectRaises([&] { request.Get(); }, kSocketReadWriteError);
+    ExpectOvError([&] { request.Get(); }, kSocketReadWriteError, NDCPMessage(kSocketReadWriteError));
 }
 
 }  // namespace

@@ -9,12 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "device/DeviceProfile.h"
+#include "device/PasswordCipher.h"
 #include "errors/Messages.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
 #include "ndcp/OvNDCPRequest.h"
-#include "device/PasswordCipher.h"
-#include "SimulatorProcess.h"
+#include "testkit/SimulatorProcess.h"
 #include "vars/VarTypes.h"
 
 namespace {

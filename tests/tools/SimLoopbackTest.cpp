@@ -24,10 +24,11 @@
 #include <thread>
 #include <vector>
 
+#include "SimTestSupport.h"
 #include "ndcp-sim/SimLog.h"
 #include "ndcp-sim/SimMalformed.h"
 #include "ndcp-sim/SimProgram.h"
-#include "SimTestSupport.h"
+#include "testkit/Loopback.h"
 
 extern char** environ;
 
@@ -48,14 +49,6 @@ std::string ReadFile(const std::string& path) {
 
 std::string TempPath(const std::string& name) {
     return testing::TempDir() + "ndcp-sim-" + std::to_string(getpid()) + "-" + name;
-}
-
-sockaddr_in Loopback(std::uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
 }
 
 // The program on 127.0.0.1, port 0, with its log and standard output in files; killed and reaped

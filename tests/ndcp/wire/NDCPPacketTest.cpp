@@ -12,6 +12,7 @@
 
 #include "errors/Messages.h"
 #include "errors/OvException.h"
+#include "testkit/ExpectOvError.h"
 #include "vars/OvNDCPResponseVarList.h"
 #include "vars/OvNDCPVarList.h"
 #include "vars/OvOptionList.h"
@@ -25,18 +26,6 @@ constexpr std::int32_t kReadOnly = kReadable;
 constexpr std::int32_t kWriteOnly = kWritable;
 constexpr std::int32_t kReadWrite = kReadable | kWritable;
 constexpr MacBytes kDeviceMac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
-
-// A request or answer must raise OvException with exactly this code and text.
-template <typename F>
-void ExpectRaises(F&& f, int code, const std::string& message) {
-    try {
-        f();
-        ADD_FAILURE() << "no error raised";
-    } catch (const OvException& e) {
-        EXPECT_EQ(e.Code(), code);
-        EXPECT_EQ(e.Message(), message);
-    }
-}
 
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
     return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
@@ -200,7 +189,7 @@ TEST(BuildRequest, SetSendsWritableVariablesWithTheirValueTexts) {
 TEST(BuildRequest, EncoderFailuresAbortTheBuild) {
     for (const std::int32_t type : {0, 18, 255, 300, -1}) {
         SCOPED_TRACE(type);
-        ExpectRaises(
+        ExpectOvError(
             [&] { (void)BuildRequest("001122334455", "", SingleVar(type, kWriteOnly, "1"), kSetCommand, 0); },
             kBadValueType, "Bad value type!");
     }
@@ -220,15 +209,15 @@ TEST(BuildRequest, EncoderFailuresAbortTheBuild) {
 TEST(BuildRequest, CommandsOtherThanDiscoverGetSetAreRefused) {
     for (const int command : {0, 2, 4, 6, 7, 255}) {
         SCOPED_TRACE(command);
-        ExpectRaises(
+        ExpectOvError(
             [&] {
                 (void)BuildRequest("FFFFFFFFFFFF", "", MixedList(), static_cast<std::uint8_t>(command), 0);
             },
             kBadCommandType, "Bad command type!");
     }
     // The MAC text is checked first.
-    ExpectRaises([] { (void)BuildRequest("FFFF", "", MixedList(), 2, 0); }, kBadMacAddress,
-                 "Bad MAC address!");
+    ExpectOvError([] { (void)BuildRequest("FFFF", "", MixedList(), 2, 0); }, kBadMacAddress,
+                  "Bad MAC address!");
 }
 
 TEST(BuildRequest, AuthenticatorCoversDatagramAndPassword) {
@@ -265,9 +254,9 @@ TEST(BuildRequest, RefusesWhatDoesNotFitTheBufferWithThePassword) {
     const OvNDCPVarList none;
     // Header and password alone.
     EXPECT_EQ(BuildRequest("FFFFFFFFFFFF", std::string(8156, 'p'), none, kDiscoverCommand, 0).size(), 36U);
-    ExpectRaises(
-        [&] { (void)BuildRequest("FFFFFFFFFFFF", std::string(8157, 'p'), none, kDiscoverCommand, 0); }, kBadPacket,
-        tooLarge);
+    ExpectOvError(
+        [&] { (void)BuildRequest("FFFFFFFFFFFF", std::string(8157, 'p'), none, kDiscoverCommand, 0); },
+        kBadPacket, tooLarge);
 
     // Get: 2718 empty elements fill 8190 bytes.
     std::vector<NDCPVarDef> many(2718, NDCPVarDef{1, "X", kUInt8, kReadOnly, nullptr, nullptr, nullptr});
@@ -276,7 +265,8 @@ TEST(BuildRequest, RefusesWhatDoesNotFitTheBufferWithThePassword) {
     const Bytes full = BuildRequest("FFFFFFFFFFFF", "pw", manyVars, kGetCommand, 0);
     EXPECT_EQ(full.size(), 8190U);
     EXPECT_EQ(Slice(full, 12, 16), OpenSslAuthenticator(full, "pw"));
-    ExpectRaises([&] { (void)BuildRequest("FFFFFFFFFFFF", "pwd", manyVars, kGetCommand, 0); }, kBadPacket, tooLarge);
+    ExpectOvError([&] { (void)BuildRequest("FFFFFFFFFFFF", "pwd", manyVars, kGetCommand, 0); }, kBadPacket,
+                  tooLarge);
 
     // Set: a display string of 8153 characters makes an element that fills the buffer exactly.
     const std::string value(8153, 'v');
@@ -284,14 +274,14 @@ TEST(BuildRequest, RefusesWhatDoesNotFitTheBufferWithThePassword) {
         BuildRequest("FFFFFFFFFFFF", "", SingleVar(kDisplayStr, kWriteOnly, value.c_str()), kSetCommand, 0)
             .size(),
         8192U);
-    ExpectRaises(
+    ExpectOvError(
         [&] {
             (void)BuildRequest("FFFFFFFFFFFF", "p", SingleVar(kDisplayStr, kWriteOnly, value.c_str()),
                                kSetCommand, 0);
         },
         kBadPacket, tooLarge);
     const std::string longer = value + "v";
-    ExpectRaises(
+    ExpectOvError(
         [&] {
             (void)BuildRequest("FFFFFFFFFFFF", "", SingleVar(kDisplayStr, kWriteOnly, longer.c_str()),
                                kSetCommand, 0);
@@ -335,8 +325,8 @@ TEST(MacText, ConversionRules) {
             EXPECT_EQ(Slice(request, 28, 6), Bytes(row.bytes->begin(), row.bytes->end()));
         } else {
             for (const std::uint8_t command : {kDiscoverCommand, kGetCommand, kSetCommand}) {
-                ExpectRaises([&] { (void)BuildRequest(row.text, "", MixedList(), command, 0); },
-                             kBadMacAddress, "Bad MAC address!");
+                ExpectOvError([&] { (void)BuildRequest(row.text, "", MixedList(), command, 0); },
+                              kBadMacAddress, "Bad MAC address!");
             }
         }
     }

@@ -1,8 +1,9 @@
-#include "AnswerBuilder.h"
+#include "testkit/AnswerBuilder.h"
 
 #include <algorithm>
 #include <stdexcept>
 
+#include "device/DeviceProfile.h"
 #include "vars/ValueCodec.h"
 #include "vars/VarTypes.h"
 
@@ -30,9 +31,19 @@ std::vector<std::uint8_t> BuildAnswer(std::uint8_t sequence, std::uint8_t status
 std::vector<TestElement> DiscoveryElements(const std::string& model, const std::string& name,
                                            const std::string& macText, const std::string& ip,
                                            const std::string& netmask) {
-    return {{1, kDisplayStr, model},
-            {6, kDisplayStr, name},
-            {2, kMacAddress, macText},
-            {3, kIpAddress, ip},
-            {4, kIpAddress, netmask}};
+    return {{kModuleNameId, kDisplayStr, model},
+            {kDeviceNameId, kDisplayStr, name},
+            {kMacAddressId, kMacAddress, macText},
+            {kIpAddressId, kIpAddress, ip},
+            {kNetmaskId, kIpAddress, netmask}};
+}
+
+std::vector<std::uint8_t> BuildDiscoveryAnswer(std::uint8_t sequence, const MacBytes& mac,
+                                               const std::string& model, const std::string& name,
+                                               const std::string& ip, const std::string& netmask) {
+    std::vector<std::uint8_t> datagram =
+        BuildAnswer(sequence, 0, mac, DiscoveryElements(model, name, MacBytesToText(mac), ip, netmask));
+    datagram[kOffsetCommand] = kDiscoverCommand;
+    datagram[kOffsetFixedByte] = 1;
+    return datagram;
 }

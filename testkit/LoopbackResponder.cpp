@@ -1,4 +1,4 @@
-#include "LoopbackResponder.h"
+#include "testkit/LoopbackResponder.h"
 
 #include <QNetworkDatagram>
 
@@ -27,8 +27,8 @@ void LoopbackResponder::ReadRequests() {
 }
 
 void LoopbackResponder::Reply(const std::vector<std::uint8_t>& datagram) {
-    socket_.writeDatagram(reinterpret_cast<const char*>(datagram.data()), static_cast<qint64>(datagram.size()),
-                          lastSender_, lastSenderPort_);
+    socket_.writeDatagram(reinterpret_cast<const char*>(datagram.data()),
+                          static_cast<qint64>(datagram.size()), lastSender_, lastSenderPort_);
 }
 
 void LoopbackResponder::ReplyFromOtherPort(const std::vector<std::uint8_t>& datagram) {

@@ -1,9 +1,9 @@
-#include "SimulatorProcess.h"
+#include "testkit/SimulatorProcess.h"
 
 #include <fstream>
 #include <regex>
 
-#include "EventLoopWait.h"
+#include "testkit/EventLoopWait.h"
 
 SimulatorProcess::SimulatorProcess(const QString& program, const QStringList& extraArguments)
     : logPath_(dir_.filePath(QStringLiteral("sim.log"))), saved_(NetworkSetting()) {

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ndcp/Transport.h"
+
+// The UDP transport: IPv4, broadcast allowed, bound to a local address with a port the system
+// chooses, with as large a receive buffer as the system grants. On Linux the socket is the
+// system's own, read in batches with recvmmsg (unless OV_PORTABLE_UDP is set); elsewhere it is a
+// QUdpSocket. Null when the socket cannot be created, allowed to broadcast, or bound.
+[[nodiscard]] std::unique_ptr<Transport> OpenUdpTransport(const std::string& localAddress, int receiveBuffer);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ndcp/wire/NDCPPacket.h"
+
+// Builds answer datagrams as a device would send them, for tests.
+struct TestElement {
+    std::uint8_t id;
+    std::uint8_t type;
+    std::string valueText;
+};
+
+[[nodiscard]] std::vector<std::uint8_t> BuildAnswer(std::uint8_t sequence, std::uint8_t status,
+                                                    const MacBytes& mac,
+                                                    const std::vector<TestElement>& elements);
+
+// The five discovery elements of one device.
+[[nodiscard]] std::vector<TestElement> DiscoveryElements(const std::string& model, const std::string& name,
+                                                         const std::string& macText, const std::string& ip,
+                                                         const std::string& netmask);
+
+// One device's answer to a Discover, status 0, as a device sends it: the command echoed, the fixed
+// byte set and the five discovery elements, the MAC address among them.
+[[nodiscard]] std::vector<std::uint8_t> BuildDiscoveryAnswer(std::uint8_t sequence, const MacBytes& mac,
+                                                             const std::string& model,
+                                                             const std::string& name, const std::string& ip,
+                                                             const std::string& netmask);

@@ -1,0 +1,107 @@
+#include "testkit/FakeNetwork.h"
+
+#include <algorithm>
+#include <deque>
+
+#include <QObject>
+#include <QPointer>
+
+// One transport opened on the fake network.
+class FakeNetwork::Endpoint final : public Transport {
+public:
+    Endpoint(FakeNetwork& network, std::string localAddress)
+        : network_(&network), localAddress_(std::move(localAddress)) {
+        network_->endpoints_.push_back(this);
+    }
+    ~Endpoint() override { Detach(); }
+
+    void Detach() {
+        if (!network_) return;
+        std::erase(network_->endpoints_, this);
+        if (network_->lastSender_ == this) network_->lastSender_ = nullptr;
+        network_ = nullptr;
+    }
+
+    void OnReadable(QObject* context, std::function<void()> handler) override {
+        context_ = context;
+        readable_ = std::move(handler);
+    }
+    [[nodiscard]] bool Send(std::span<const std::uint8_t> datagram, const std::string& /*address*/,
+                            std::uint16_t /*port*/) override {
+        if (!network_ || network_->failSend_) return false;
+        network_->Sent(*this, datagram);
+        return true;
+    }
+    void Receive(const DatagramHandler& handler, const TimeUp& timeUp) override {
+        while (!queue_.empty()) {
+            const Queued datagram = std::move(queue_.front());
+            queue_.pop_front();
+            // A handler that runs an event loop reads on from there.
+            if (!queue_.empty()) PostWake();
+            const ReceivedDatagram received{datagram.bytes, 0x7F000001, datagram.sourcePort, localAddress_};
+            if (!handler(received)) return;
+            if (timeUp()) break;
+        }
+        if (!queue_.empty()) PostWake();
+    }
+    [[nodiscard]] int ReceiveBufferSize() const override { return kGrantedReceiveBuffer; }
+    [[nodiscard]] const std::string& LocalAddress() const override { return localAddress_; }
+
+    void Arrive(const std::vector<std::uint8_t>& datagram, std::uint16_t sourcePort) {
+        queue_.push_back({datagram, sourcePort});
+        PostWake();
+    }
+
+private:
+    struct Queued {
+        std::vector<std::uint8_t> bytes;
+        std::uint16_t sourcePort;
+    };
+
+    void PostWake() {
+        if (wakePosted_) return;
+        wakePosted_ = true;
+        // Bound to the waker, so that the call is dropped when the endpoint goes first.
+        QMetaObject::invokeMethod(
+            &waker_,
+            [this] {
+                wakePosted_ = false;
+                if (!queue_.empty() && readable_ && !context_.isNull()) readable_();
+            },
+            Qt::QueuedConnection);
+    }
+
+    FakeNetwork* network_;
+    std::string localAddress_;
+    QObject waker_;
+    QPointer<QObject> context_;
+    std::function<void()> readable_;
+    std::deque<Queued> queue_;
+    bool wakePosted_ = false;
+};
+
+FakeNetwork::FakeNetwork() = default;
+
+FakeNetwork::~FakeNetwork() {
+    for (Endpoint* endpoint : std::vector<Endpoint*>(endpoints_)) endpoint->Detach();
+}
+
+ClientEnvironment FakeNetwork::Environment() {
+    const TransportFactory open = [this](const std::string& localAddress,
+                                         int /*receiveBuffer*/) -> std::unique_ptr<Transport> {
+        lastLocalAddress_ = localAddress;
+        if (failOpen_) return nullptr;
+        return std::make_unique<Endpoint>(*this, localAddress);
+    };
+    return {open, NDCPNetworkSetting{}, &clock_};
+}
+
+void FakeNetwork::Sent(Endpoint& from, std::span<const std::uint8_t> datagram) {
+    lastSender_ = &from;
+    requests_.emplace_back(datagram.begin(), datagram.end());
+    if (handler_) handler_(*this, requests_.back());
+}
+
+void FakeNetwork::Deliver(const std::vector<std::uint8_t>& datagram, std::uint16_t sourcePort) {
+    if (lastSender_) lastSender_->Arrive(datagram, sourcePort);
+}
