@@ -25,7 +25,8 @@
 
 namespace {
 
-using bench::Clock;
+// Not the client's Clock interface: the steady clock the figures are taken with.
+using WallClock = bench::Clock;
 using bench::MillisecondsBetween;
 using bench::ThreadCpuMs;
 
@@ -38,12 +39,12 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             ++count;
-            last = Clock::now();
+            last = WallClock::now();
         }
         return QObject::eventFilter(watched, event);
     }
     std::size_t count = 0;
-    Clock::time_point last{};
+    WallClock::time_point last{};
 };
 
 // Ticks every millisecond while the window is open: keeps the longest interval between two ticks,
@@ -59,7 +60,7 @@ public:
     // The start counts as a tick, so that work done before the first tick is a gap too.
     void Start() {
         ticked_ = true;
-        lastTick_ = Clock::now();
+        lastTick_ = WallClock::now();
         lastCpu_ = ThreadCpuMs();
         cpuAtStart = lastCpu_;
         timer_.start();
@@ -68,13 +69,13 @@ public:
 
     double longestGapMs = 0;
     double longestBusyMs = 0;
-    Clock::time_point lastGrowth{};
+    WallClock::time_point lastGrowth{};
     double cpuAtStart = 0;
     double cpuAtLastGrowth = 0;
 
 private:
     void Tick() {
-        const Clock::time_point now = Clock::now();
+        const WallClock::time_point now = WallClock::now();
         const double cpu = ThreadCpuMs();
         if (ticked_) {
             longestGapMs = std::max(longestGapMs, MillisecondsBetween(lastTick_, now));
@@ -99,9 +100,9 @@ private:
     QWidget& repainted_;
     QTimer timer_;
     bool ticked_ = false;
-    Clock::time_point lastTick_{};
+    WallClock::time_point lastTick_{};
     double lastCpu_ = 0;
-    Clock::time_point lastRepaint_{};
+    WallClock::time_point lastRepaint_{};
     std::size_t seen_ = 0;
 };
 
@@ -157,24 +158,24 @@ UtilityDiscoveryResult RunUtilityDiscovery(std::uint16_t simPort, int stallMs) {
         LoopProbe probe(binding->Request, *list->viewport());
         binding->ShowStatus(QStringLiteral("Discovering..."));
         paints.count = 0;
-        Clock::time_point reading{};
+        WallClock::time_point reading{};
         if (stallMs > 0) {
             // The first event handled inside the wait, right after the send.
             QTimer::singleShot(0, &window, [&] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
-                reading = Clock::now();
+                reading = WallClock::now();
                 probe.Start();
             });
         } else {
             probe.Start();
         }
-        const Clock::time_point sent = Clock::now();
+        const WallClock::time_point sent = WallClock::now();
         if (stallMs == 0) reading = sent;
         binding->Execute(kDiscoverCommand);
-        const Clock::time_point filled = Clock::now();
+        const WallClock::time_point filled = WallClock::now();
         probe.Stop();
         result.repaints = paints.count;
-        const Clock::time_point windowEnd = sent + std::chrono::milliseconds(kWindowMs);
+        const WallClock::time_point windowEnd = sent + std::chrono::milliseconds(kWindowMs);
 
         // The filled list as the user sees it: the first repaint after the fill.
         QElapsedTimer waited;
