@@ -13,11 +13,11 @@
 #include <QApplication>
 
 #include "BenchTable.h"
-#include "device/DeviceProfile.h"
-#include "ndcp/OvNDCPClient.h"
 #include "RawIntake.h"
 #include "SimProcess.h"
 #include "UtilityDiscovery.h"
+#include "device/DeviceProfile.h"
+#include "ndcp/OvNDCPClient.h"
 
 namespace {
 

@@ -14,14 +14,14 @@
 #include <QWidget>
 
 #include "BenchClock.h"
-#include "device/DeviceProfile.h"
-#include "ndcp/NetworkSetting.h"
-#include "errors/OvException.h"
 #include "binding/OvListView.h"
-#include "ndcp/OvNDCPClient.h"
-#include "ndcp/OvNDCPDevice.h"
 #include "binding/OvNDCPRequest2Edits.h"
 #include "binding/OvStatusBar.h"
+#include "device/DeviceProfile.h"
+#include "errors/OvException.h"
+#include "ndcp/NetworkSetting.h"
+#include "ndcp/OvNDCPClient.h"
+#include "ndcp/OvNDCPDevice.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // An answer datagram through the header checks and the decoder, into the discovery variable list
 // and a list of every type, and then through the discovery filter.
 
-#include "device/DeviceProfile.h"
-#include "vars/Expression.h"
 #include "FuzzInput.h"
 #include "FuzzVars.h"
+#include "device/DeviceProfile.h"
 #include "errors/Messages.h"
-#include "ndcp/wire/NDCPPacket.h"
 #include "errors/OvException.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "vars/Expression.h"
 #include "vars/OvNDCPResponseVarList.h"
 #include "vars/OvNDCPVarList.h"
 #include "vars/OvOptionList.h"

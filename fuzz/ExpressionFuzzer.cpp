@@ -1,11 +1,11 @@
 // Expansion followed by logic evaluation, on arbitrary expressions over arbitrary variables, parts,
 // option lists and values.
 
-#include "vars/Expression.h"
 #include "FuzzInput.h"
 #include "FuzzVars.h"
 #include "errors/Messages.h"
 #include "errors/OvException.h"
+#include "vars/Expression.h"
 #include "vars/OvNDCPResponseVarList.h"
 #include "vars/OvNDCPVarList.h"
 #include "vars/VarTypes.h"
@@ -111,7 +111,8 @@ void CheckQuotingOff(const Fixture& fixture, const std::string& expression, cons
             FuzzFailure("quoting changes only text values", expression);
         }
     } catch (const OvException& e) {
-        if (e.Code() != kBadExpressionSyntax && e.Code() != kBadResponseVarIndex && e.Code() != kUnknownError) {
+        if (e.Code() != kBadExpressionSyntax && e.Code() != kBadResponseVarIndex &&
+            e.Code() != kUnknownError) {
             FuzzFailure("expansion error code", e.what());
         }
     }

@@ -1,9 +1,9 @@
 // The delimited-number list on arbitrary texts and delimiters.
 
 #include "FuzzInput.h"
+#include "vars/IntegerText.h"
 #include "vars/OvNumList.h"
 #include "vars/TextHelpers.h"
-#include "vars/IntegerText.h"
 
 #include <cstdint>
 #include <string>

@@ -3,10 +3,10 @@
 
 #include "FuzzInput.h"
 #include "FuzzVars.h"
-#include "ndcp/wire/Md5.h"
 #include "errors/Messages.h"
-#include "ndcp/wire/NDCPPacket.h"
 #include "errors/OvException.h"
+#include "ndcp/wire/Md5.h"
+#include "ndcp/wire/NDCPPacket.h"
 #include "vars/OvNDCPVarList.h"
 #include "vars/OvOptionList.h"
 #include "vars/ValueCodec.h"

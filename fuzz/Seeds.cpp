@@ -1,7 +1,7 @@
 #include "Seeds.h"
 
-#include "device/DeviceProfile.h"
 #include "FuzzInput.h"
+#include "device/DeviceProfile.h"
 #include "ndcp/wire/NDCPPacket.h"
 #include "vars/ValueCodec.h"
 #include "vars/VarTypes.h"

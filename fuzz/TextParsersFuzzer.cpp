@@ -5,15 +5,15 @@
 #include "FuzzInput.h"
 #include "FuzzVars.h"
 #include "errors/Messages.h"
-#include "ndcp/wire/NDCPPacket.h"
-#include "vars/OctetStr.h"
-#include "vars/Oid.h"
 #include "errors/OvException.h"
-#include "vars/TimeTicks.h"
+#include "ndcp/wire/NDCPPacket.h"
 #include "vars/AddressText.h"
 #include "vars/DateTimeText.h"
 #include "vars/FloatText.h"
 #include "vars/IntegerText.h"
+#include "vars/OctetStr.h"
+#include "vars/Oid.h"
+#include "vars/TimeTicks.h"
 
 #include <cmath>
 #include <cstdint>

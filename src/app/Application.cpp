@@ -2,12 +2,12 @@
 
 #include <exception>
 
-#include "device/DeviceProfile.h"
 #include "app/GuardedApplication.h"
 #include "app/TFM_About.h"
 #include "app/TMainForm.h"
-#include "binding/UiHooks.h"
 #include "app/WindowStyle.h"
+#include "binding/UiHooks.h"
+#include "device/DeviceProfile.h"
 
 namespace {
 

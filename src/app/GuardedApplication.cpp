@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "errors/Messages.h"
 #include "binding/UiHooks.h"
+#include "errors/Messages.h"
 
 namespace {
 

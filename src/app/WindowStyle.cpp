@@ -5,8 +5,8 @@
 
 #include <QLineEdit>
 #include <QPalette>
-#include <QProxyStyle>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QWidget>
 
 QFont WindowFont() {

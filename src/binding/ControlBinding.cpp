@@ -8,15 +8,15 @@
 #include <climits>
 #include <string>
 
-#include "errors/Messages.h"
 #include "binding/OvLabel.h"
-#include "vars/OvNDCPVarList.h"
-#include "vars/OvOptionList.h"
 #include "binding/OvRadioGroup.h"
 #include "binding/PartialValue.h"
-#include "vars/TimeTicks.h"
+#include "errors/Messages.h"
 #include "vars/DateTimeText.h"
 #include "vars/IntegerText.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/OvOptionList.h"
+#include "vars/TimeTicks.h"
 #include "vars/VarTypes.h"
 
 namespace detail {

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "binding/format/PanelRow.h"
-#include "errors/Messages.h"
 #include "binding/OvLabel.h"
 #include "binding/OvPanel.h"
 #include "binding/UiHooks.h"
+#include "binding/format/PanelRow.h"
+#include "errors/Messages.h"
 
 namespace {
 

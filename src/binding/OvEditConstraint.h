@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "binding/EditSpecifier.h"
-#include "vars/LocaleSettings.h"
 #include "binding/OvEdit.h"
+#include "vars/LocaleSettings.h"
 
 class QWidget;
 

@@ -105,7 +105,8 @@ void OvNDCPRequest2Edits::SyncMacIndex(const std::vector<int>& macPositions) {
     macIndexPositions_ = macPositions;
     macIndexRows_ = listView_->RowCount();
     for (int row = 0; row < macIndexRows_; ++row) {
-        for (const int position : macPositions) macIndex_.insert(listView_->RowText(row, position).toStdString());
+        for (const int position : macPositions)
+            macIndex_.insert(listView_->RowText(row, position).toStdString());
     }
 }
 

@@ -4,13 +4,13 @@
 #include <cmath>
 
 #include "errors/Messages.h"
-#include "vars/OctetStr.h"
-#include "vars/Oid.h"
-#include "vars/TimeTicks.h"
 #include "vars/AddressText.h"
 #include "vars/DateTimeText.h"
 #include "vars/FloatText.h"
 #include "vars/IntegerText.h"
+#include "vars/OctetStr.h"
+#include "vars/Oid.h"
+#include "vars/TimeTicks.h"
 #include "vars/VarTypes.h"
 
 namespace {

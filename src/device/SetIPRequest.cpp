@@ -4,8 +4,8 @@
 
 #include "device/AddressRules.h"
 #include "device/DeviceProfile.h"
-#include "vars/OvNDCPVarList.h"
 #include "device/PasswordCipher.h"
+#include "vars/OvNDCPVarList.h"
 
 void AddSetIPVars(OvNDCPVarList& vars, std::string_view address, std::string_view netmask) {
     // Refused here rather than sent: the codec would turn an incomplete address into 255.255.255.255.

@@ -7,10 +7,10 @@
 
 #include "errors/Messages.h"
 #include "errors/OvException.h"
-#include "vars/OvNDCPVarList.h"
-#include "vars/TimeTicks.h"
 #include "vars/DateTimeText.h"
 #include "vars/FloatText.h"
+#include "vars/OvNDCPVarList.h"
+#include "vars/TimeTicks.h"
 #include "vars/VarTypes.h"
 
 namespace {

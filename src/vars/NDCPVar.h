@@ -33,7 +33,7 @@ struct NDCPVar_s {
     std::int32_t Access = 0;
     const OvOptionList* Options = nullptr;         // not owned; copies share it
     std::unique_ptr<OvNDCPResponseVarList> Parts;  // owned; none for a variable without parts
-    std::string Value;  // the display text when Options is present
+    std::string Value;                             // the display text when Options is present
 };
 
 }  // namespace detail

@@ -1,13 +1,13 @@
 #include "vars/ValueCodec.h"
 
 #include "errors/Messages.h"
-#include "vars/OctetStr.h"
 #include "errors/OvException.h"
-#include "vars/TimeTicks.h"
 #include "vars/AddressText.h"
 #include "vars/DateTimeText.h"
 #include "vars/FloatText.h"
 #include "vars/IntegerText.h"
+#include "vars/OctetStr.h"
+#include "vars/TimeTicks.h"
 #include "vars/VarTypes.h"
 
 #include <algorithm>

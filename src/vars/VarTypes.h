@@ -40,11 +40,26 @@ enum VarAccess : std::uint8_t {
 // displaystr) and for codes that are not value types.
 [[nodiscard]] constexpr int FixedWireWidth(int type) noexcept {
     switch (type) {
-        case kBool8: case kInt8: case kUInt8: return 1;
-        case kBool16: case kInt16: case kUInt16: return 2;
-        case kBool32: case kInt32: case kUInt32: case kTimeticks: case kIpAddress: return 4;
-        case kDouble: case kDateTime: return 8;
-        case kMacAddress: return 6;
-        default: return -1;
+        case kBool8:
+        case kInt8:
+        case kUInt8:
+            return 1;
+        case kBool16:
+        case kInt16:
+        case kUInt16:
+            return 2;
+        case kBool32:
+        case kInt32:
+        case kUInt32:
+        case kTimeticks:
+        case kIpAddress:
+            return 4;
+        case kDouble:
+        case kDateTime:
+            return 8;
+        case kMacAddress:
+            return 6;
+        default:
+            return -1;
     }
 }

@@ -8,12 +8,12 @@
 #include <QPushButton>
 #include <memory>
 
-#include "testkit/ExpectOvError.h"
 #include "binding/OvComboBox.h"
-#include "errors/OvException.h"
-#include "vars/OvNDCPVarList.h"
 #include "binding/OvRadioGroup.h"
 #include "binding/PartialValue.h"
+#include "errors/OvException.h"
+#include "testkit/ExpectOvError.h"
+#include "vars/OvNDCPVarList.h"
 #include "vars/VarTypes.h"
 
 namespace {

@@ -6,12 +6,12 @@
 #include <QHeaderView>
 #include <QTest>
 
-#include "testkit/ExpectOvError.h"
 #include "binding/OvComboBox.h"
 #include "binding/OvEdit.h"
-#include "errors/OvException.h"
 #include "binding/OvListView.h"
 #include "binding/OvRadioGroup.h"
+#include "errors/OvException.h"
+#include "testkit/ExpectOvError.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "errors/OvException.h"
+#include "UiRecorder.h"
 #include "binding/OvLabel.h"
 #include "binding/OvPanel.h"
-#include "UiRecorder.h"
+#include "errors/OvException.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <bit>
 #include <limits>
 
-#include "testkit/ExpectOvError.h"
 #include "errors/OvException.h"
+#include "testkit/ExpectOvError.h"
 #include "vars/VarTypes.h"
 
 namespace {

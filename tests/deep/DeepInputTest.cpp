@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "device/DeviceProfile.h"
-#include "vars/Expression.h"
 #include "errors/Messages.h"
-#include "ndcp/wire/NDCPPacket.h"
 #include "errors/OvException.h"
+#include "ndcp/wire/NDCPPacket.h"
+#include "vars/Expression.h"
 #include "vars/OvNDCPResponseVarList.h"
 #include "vars/OvNDCPVarList.h"
 #include "vars/ValueCodec.h"

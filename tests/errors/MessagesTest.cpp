@@ -22,7 +22,8 @@ TEST(MessagesTest, CodesOutsideTheTableNeverReadPastIt) {
 }
 
 TEST(MessagesTest, TemplatesFollowTheCodes) {
-    EXPECT_EQ(NDCPTableEntry(kDiscoverSummaryTemplate), "Discover:[ERROR]Request:[VARLIST].Receive at [TIME].");
+    EXPECT_EQ(NDCPTableEntry(kDiscoverSummaryTemplate),
+              "Discover:[ERROR]Request:[VARLIST].Receive at [TIME].");
     EXPECT_EQ(NDCPTableEntry(kGetSummaryTemplate), "Get:[ERROR]Request:[VARLIST].Receive at [TIME].");
     EXPECT_EQ(NDCPTableEntry(kSetSummaryTemplate), "Set:[ERROR]Request:[VARLIST].Receive at [TIME].");
     EXPECT_EQ(NDCPTableEntry(28), "");

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ndcp-sim/SimRequest.h"
 #include "SimTestSupport.h"
+#include "ndcp-sim/SimRequest.h"
 
 namespace ndcpsim {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ndcp-sim/SimAuthenticator.h"
 #include "SimTestSupport.h"
+#include "ndcp-sim/SimAuthenticator.h"
 
 namespace ndcpsim {
 namespace {

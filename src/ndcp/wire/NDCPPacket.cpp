@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "ndcp/wire/Md5.h"
 #include "errors/Messages.h"
-#include "vars/OctetStr.h"
 #include "errors/OvException.h"
+#include "ndcp/wire/Md5.h"
+#include "vars/OctetStr.h"
 #include "vars/OvNDCPVarList.h"
 #include "vars/OvOptionList.h"
 #include "vars/ValueCodec.h"
