@@ -17,17 +17,8 @@ import time
 import ndcp_checks as nc
 import screen
 from ndcp_checks import CheckFailure, Expected, require
-from ui_session import DISCOVERY_SECONDS, AppSession, drive, log
-
-DIALOG_TITLE = "Set IP and Netmask"
-DIALOG_POSITION = (224, 150)
-DIALOG_SIZE = (273, 152)
-
-# Places inside the Set IP dialog: the fourth IP address field is the rightmost 36 pixels of the
-# panel at (101, 13), 163 by 25; the password edit and the OK button.
-FOURTH_IP_FIELD = (101 + 163 - 18, 13 + 12)
-PASSWORD_EDIT = (102 + 79, 83 + 10)
-OK_BUTTON = (116 + 29, 118 + 12)
+from ui_session import (DIALOG_POSITION, DIALOG_SIZE, DIALOG_TITLE, DISCOVERY_SECONDS, FOURTH_IP_FIELD, OK_BUTTON,
+                        PASSWORD_EDIT, AppSession, drive, log)
 
 # The simulated devices (ndcp-sim --devices 2 --other-models 1): two of the model, listed, and
 # one of another model, which answers but must not be listed.

@@ -26,6 +26,16 @@ BUTTONS = {"Set IP": 82, "Manage": 146, "Refresh": 210, "Exit": 274, "About": 34
 
 DISCOVERY_SECONDS = 3.0
 
+# The Set IP dialog, and places inside it: the IP address fields are 36 pixels wide in the panel at
+# (101, 13), 163 by 25, the fourth being the rightmost; the password edit and the OK button.
+DIALOG_TITLE = "Set IP and Netmask"
+DIALOG_POSITION = (224, 150)
+DIALOG_SIZE = (273, 152)
+FIRST_IP_FIELD = (101 + 18, 13 + 12)
+FOURTH_IP_FIELD = (101 + 163 - 18, 13 + 12)
+PASSWORD_EDIT = (102 + 79, 83 + 10)
+OK_BUTTON = (116 + 29, 118 + 12)
+
 
 def log(message):
     print(f"[{time.strftime('%H:%M:%S')}] {message}", flush=True)
@@ -118,13 +128,15 @@ class SimLog:
                 if entry.get("cmd") == str(command) and entry.get("seq") == str(sequence):
                     return entry
             return None
-        return wait_for(f"request cmd={command} seq={sequence} in the simulator's log", timeout, probe)
+        return wait_for(f"request cmd={command} seq={sequence} in the simulator's log {os.path.basename(self.path)}",
+                        timeout, probe)
 
     def wait_answers(self, sequence, count, timeout):
         def probe():
             self.alive()
             return len(nc.answers_to(self.entries(), sequence)) >= count
-        wait_for(f"{count} answers to seq={sequence} in the simulator's log", timeout, probe)
+        wait_for(f"{count} answers to seq={sequence} in the simulator's log {os.path.basename(self.path)}", timeout,
+                 probe)
 
 
 class AppSession:
