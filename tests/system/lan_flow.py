@@ -25,8 +25,7 @@ from dataclasses import dataclass
 import ndcp_checks as nc
 import screen
 from ndcp_checks import Expected, require
-from ui_session import (DIALOG_TITLE, DISCOVERY_SECONDS, FIRST_IP_FIELD, OK_BUTTON, PASSWORD_EDIT, AppSession,
-                        SimLog, drive, log)
+from ui_session import DIALOG_TITLE, DISCOVERY_SECONDS, FIRST_IP_FIELD, AppSession, SimLog, drive, log
 
 ACCESS_PASSWORD = "k3y-Pass-9"
 ADDRESS_COLUMN = 2
@@ -112,11 +111,7 @@ class Session(AppSession):
         dialog = self.desktop.wait_window(DIALOG_TITLE, 10, self.require_running)
         dx, dy, _, _ = self.desktop.geometry(dialog)
         self.type_address(dx, dy, self.target.set_to)
-        self.desktop.click(dx + PASSWORD_EDIT[0], dy + PASSWORD_EDIT[1])
-        self.desktop.type(ACCESS_PASSWORD)
-        time.sleep(0.3)
-        self.shot("05-setip-filled")
-        self.desktop.click(dx + OK_BUTTON[0], dy + OK_BUTTON[1])
+        self.confirm_set_ip((dx, dy), ACCESS_PASSWORD, "05-setip-filled")
         self.desktop.wait_window_gone(DIALOG_TITLE, 5, self.require_running)
         self.logs[self.row].wait_answers(1, 1, 5)
         after = self.wait_list("06-after-set", "the row to show the new address", 5,

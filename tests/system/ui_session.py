@@ -209,6 +209,16 @@ class AppSession:
                     all(v.row_background(r) == white for r in range(len(v.rows)) if r != row))
         return self.wait_list(name, f"row {row} to show as selected", 5, selected)
 
+    def confirm_set_ip(self, dialog, password, name):
+        """Types the access password into the Set IP dialog at dialog (x, y), keeps a screenshot and
+        clicks OK."""
+        dx, dy = dialog
+        self.desktop.click(dx + PASSWORD_EDIT[0], dy + PASSWORD_EDIT[1])
+        self.desktop.type(password)
+        time.sleep(0.3)
+        self.shot(name)
+        self.desktop.click(dx + OK_BUTTON[0], dy + OK_BUTTON[1])
+
     def open_main_window(self):
         window = self.desktop.wait_window(MAIN_TITLE, 20, self.require_running)
         x, y, width, height = self.desktop.geometry(window)
