@@ -24,7 +24,7 @@ from dataclasses import dataclass
 
 import ndcp_checks as nc
 import screen
-from ndcp_checks import Expected, require
+from ndcp_checks import CheckFailure, Expected, require
 from ui_session import DIALOG_TITLE, DISCOVERY_SECONDS, FIRST_IP_FIELD, AppSession, SimLog, drive, log
 
 ACCESS_PASSWORD = "k3y-Pass-9"
@@ -155,15 +155,16 @@ class Session(AppSession):
         return requests
 
     def check_network(self, network):
+        """The requests that reached the network and what its device made of them."""
         expected = self.expected_requests(network)
-        entries = nc.read_log(network.sim_log)
-        nc.check_logged_requests(entries, expected)
         with open(network.capture, encoding="ascii") as capture:
             captured = [json.loads(line) for line in capture if line.strip()]
         sets = [c for c in captured if bytes.fromhex(c["payload"])[4:5] == bytes([nc.SET])]
         require(network is self.target or not sets,
                 f"the Set to the device on LAN {self.target.lan} also reached LAN {network.lan}")
         nc.check_captured(captured, expected, str(network.workstation.ip))
+        entries = nc.read_log(network.sim_log)
+        nc.check_logged_requests(entries, expected)
         for request in expected:
             nc.check_answers(entries, request.what, request.sequence, [network.mac], 0)
         # The device's address while it answered: the old one until its network took the new one.
@@ -194,7 +195,10 @@ class Session(AppSession):
         finally:
             self.stop()
         for network in self.networks:
-            self.check_network(network)
+            try:
+                self.check_network(network)
+            except CheckFailure as failure:
+                raise CheckFailure(f"LAN {network.lan}: {failure}") from failure
 
 
 if __name__ == "__main__":

@@ -92,10 +92,15 @@ void EnableOption(int fd, int level, int option, const char* what) {
     return bound;
 }
 
-[[nodiscard]] UniqueFd OpenRouteProbe() {
-    UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (fd.Get() < 0) FailSystem("Cannot create the route probe socket");
-    return fd;
+// 0 when the system has a route to the address, else its reason. Connecting a UDP socket looks
+// the route up and sends nothing. A fresh socket each time: a connected one keeps the source
+// address of its first route, which a device that changed its address no longer has.
+[[nodiscard]] int RouteError(const Endpoint& to) {
+    const UniqueFd probe(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (probe.Get() < 0) return errno;
+    const sockaddr_in address = ToSockaddr(to);
+    return ::connect(probe.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? 0
+                                                                                                    : errno;
 }
 
 [[nodiscard]] bool IsMalformedKind(std::string_view kind) noexcept {
@@ -157,7 +162,6 @@ SimServer::SimServer(const SimOptions& options, std::vector<SimDevice> devices, 
                                                        options.malformed, options.seed}),
       flood_(MakeFlood(options, responder_.Devices().size())),
       socket_(OpenSocket({options.bind, options.port}, options.sendBufferBytes)),
-      routeProbe_(OpenRouteProbe()),
       random_(options.seed + 1),
       receiveBuffer_(kReceiveBufferSize) {}
 
@@ -229,15 +233,6 @@ void SimServer::ReceiveSome() {
         HandleDatagram(std::span(receiveBuffer_).first(static_cast<std::size_t>(received)),
                        FromSockaddr(from), Arrival{index, InterfaceName(index)});
     }
-}
-
-// 0 when the system has a route to the address, else its reason. Connecting a UDP socket looks
-// the route up and sends nothing.
-int SimServer::RouteError(const Endpoint& to) const {
-    const sockaddr_in address = ToSockaddr(to);
-    return ::connect(routeProbe_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
-               ? 0
-               : errno;
 }
 
 void SimServer::HandleDatagram(std::span<const std::uint8_t> datagram, const Endpoint& from,

@@ -93,7 +93,6 @@ private:
 
     void ReceiveSome();
     void HandleDatagram(std::span<const std::uint8_t> datagram, const Endpoint& from, const Arrival& arrival);
-    [[nodiscard]] int RouteError(const Endpoint& to) const;
     void Schedule(const SimRequest& request, const Endpoint& to, const ReturnPath& path,
                   std::vector<Outgoing> datagrams);
     SendState SendDue();
@@ -110,8 +109,6 @@ private:
     SimResponder responder_;
     std::optional<SimFlood> flood_;
     BoundSocket socket_;
-    // Connected to a requester only to ask the system for a route there; never sends.
-    UniqueFd routeProbe_;
     std::optional<Clock::time_point> stopAt_;
     std::priority_queue<Scheduled, std::vector<Scheduled>, Later> queue_;
     std::uint64_t nextOrder_ = 0;
