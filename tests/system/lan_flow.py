@@ -12,7 +12,9 @@ password, and clicks OK. Its device network then takes the new address, as the d
 would. Refresh must list every device again, that one with its new address; then Exit. Every link
 must carry each Discover once, from the workstation's address on it, and only the link of the
 re-addressed device may carry the Set. Each device answers its requester's address where it has a
-route there, and by limited broadcast where it has none.
+route there, and by limited broadcast where it has none. Before the Set, after it and after
+Refresh, a row must bear the warning mark just while its device's address lies outside the
+workstation's network on its link, and the re-addressed device's row must then show a tooltip.
 """
 
 import ipaddress
@@ -25,10 +27,12 @@ from dataclasses import dataclass
 import ndcp_checks as nc
 import screen
 from ndcp_checks import CheckFailure, Expected, require
-from ui_session import DIALOG_TITLE, DISCOVERY_SECONDS, FIRST_IP_FIELD, AppSession, SimLog, drive, log
+from ui_session import DIALOG_TITLE, DISCOVERY_SECONDS, FIRST_IP_FIELD, AppSession, SimLog, drive, log, wait_for
 
 ACCESS_PASSWORD = "k3y-Pass-9"
 ADDRESS_COLUMN = 2
+# Long enough for a tooltip to show after the pointer came to rest.
+TOOLTIP_SECONDS = 1.5
 
 
 @dataclass(frozen=True)
@@ -83,18 +87,40 @@ class Session(AppSession):
         log(f"{what}: all {count} devices listed")
         return view
 
-    def expect_mark(self, view, name, address):
-        """Where the row of the re-addressed device must be marked: while its address lies outside the
-        workstation's network on its link. The list draws no mark yet; until it does, this keeps a
-        screenshot with the pointer on the row, where the tooltip shows, for a person to look at."""
-        x, y = view.row_centre(self.row)
-        self.desktop.xdotool("mousemove", "--sync", str(x), str(y))
-        time.sleep(1.2)  # the tooltip's delay
-        self.shot(name)
-        # Off the list again: a later click there must move the pointer, which xdotool waits for.
+    def pointer_off_list(self):
+        """Moves the pointer onto the banner: a later click on the list must move it, which xdotool
+        waits for, and a tooltip goes away."""
         self.desktop.xdotool("mousemove", "--sync", str(self.origin[0] + 300), str(self.origin[1] + 40))
-        log(f"{name}: row {self.row} ({address}) should {'' if self.target.outside(address) else 'not '}be marked;"
-            " the mark is not checked yet")
+
+    def check_marks(self, name, target_address):
+        """Each row is marked just when its device's address lies outside the workstation's network
+        on its link, and resting the pointer on the re-addressed device's row shows a tooltip just
+        when that row is marked. Keeps the screenshots: NAME with the pointer off the list,
+        NAME-pointer with it on the row."""
+        # A click on the list's empty part makes the window active, as tooltips need; it selects nothing.
+        frame = self.layout.frame
+        self.desktop.click(frame.x + frame.width // 2, frame.bottom - 20)
+        self.pointer_off_list()
+        time.sleep(0.5)
+        plain = self.device_list(name)
+        addresses = [target_address if n is self.target else str(n.device.ip) for n in self.networks]
+        for row, (network, address) in enumerate(zip(self.networks, addresses)):
+            wanted = network.outside(address)
+            require(plain.marked(row) == wanted, f"{name}: the row of {address} on LAN {network.lan} is "
+                                                 f"{'' if plain.marked(row) else 'not '}marked")
+        top, bottom = plain.rows[self.row]
+        self.desktop.xdotool("mousemove", "--sync", *map(str, plain.row_centre(self.row)))
+        time.sleep(TOOLTIP_SECONDS)
+        changed = screen.changed_area(plain.image, self.shot(f"{name}-pointer"))
+        shown = changed is not None and (changed.y < top - 2 or changed.bottom > bottom + 2)
+        wanted = self.target.outside(target_address)
+        require(shown == wanted, f"{name}: with the pointer on the row of {target_address} a tooltip "
+                                 f"{'shows' if shown else 'does not show'}")
+        self.pointer_off_list()
+        wait_for("the tooltip to go", TOOLTIP_SECONDS + 2, lambda: screen.changed_area(
+            plain.image, self.shot(f"{name}-after")) is None)
+        log(f"{name}: the marks are right; the row of {target_address} is "
+            f"{'marked, with a tooltip' if wanted else 'not marked, without a tooltip'}")
 
     def type_address(self, dx, dy, address):
         """Types a whole address into the four fields: a full field moves on by itself, a shorter one
@@ -185,12 +211,12 @@ class Session(AppSession):
         try:
             self.open_main_window()
             discovered = self.discovery(0, "01-discovered", "first discovery")
-            self.expect_mark(discovered, "03-row-before-set", str(self.target.device.ip))
+            self.check_marks("03-marks-before-set", str(self.target.device.ip))
             after_set = self.set_ip(discovered)
-            self.expect_mark(after_set, "07-row-after-set", self.target.set_to)
+            self.check_marks("07-marks-after-set", self.target.set_to)
             self.readdress_device()
             refreshed = self.refresh(discovered, after_set)
-            self.expect_mark(refreshed, "10-row-after-refresh", self.target.set_to)
+            self.check_marks("10-marks-after-refresh", self.target.set_to)
             self.exit()
         finally:
             self.stop()
