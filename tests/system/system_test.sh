@@ -11,8 +11,8 @@
 #              devices of the model
 #   lans       the workstation on two device networks, the default route on the first; on the
 #              second a device whose network holds only an address outside the workstation's
-#              network there, and no route; lan_flow.py: both listed, a Set IP to the second
-#              reaches its link only, Refresh shows its new address
+#              network there, and no route; lan_flow.py: both listed, the second marked until a
+#              Set IP, which reaches its link only, gives it an address there; Refresh shows it
 #   linklocal  the workstation on one link with no default route, link-local addresses on both
 #              sides; lan_flow.py: the device is listed and re-addressed
 #
