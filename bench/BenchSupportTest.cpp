@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "BenchTable.h"
-#include "SimLogFields.h"
 #include "device/DeviceProfile.h"
 #include "testkit/AnswerBuilder.h"
+#include "testkit/SimLogFields.h"
 #include "vars/OvNDCPVarList.h"
 
 namespace {

@@ -14,16 +14,15 @@
 
 #include "BenchTable.h"
 #include "RawIntake.h"
-#include "SimProcess.h"
 #include "UtilityDiscovery.h"
 #include "device/DeviceProfile.h"
 #include "ndcp/OvNDCPClient.h"
+#include "testkit/ScopedNetworkSetting.h"
+#include "testkit/SimulatorProcess.h"
 
 namespace {
 
 constexpr int kWindowMs = kDiscoveryTimeout * 10;  // the discovery time-out in milliseconds
-constexpr int kSimStartMs = 10000;
-constexpr int kSimStopMs = 10000;
 constexpr std::size_t kGoalDevices = 10000;
 constexpr double kGoalFillMs = 100;
 constexpr double kGoalGapMs = 50;
@@ -90,13 +89,13 @@ double PeakResidentBytes() {
 std::optional<std::uint64_t> WithSimulator(const Options& options,
                                            const std::function<bool(std::uint16_t)>& measure,
                                            std::string& error) {
-    SimProcess sim(options.sim, options.devices);
-    if (!sim.Start(kSimStartMs)) {
+    SimulatorProcess sim(options.sim, {"--devices", QString::number(options.devices), "--quiet"});
+    if (!sim.Started()) {
         error = sim.Error();
         return std::nullopt;
     }
     const bool measured = measure(sim.Port());
-    const std::optional<SimSummary> summary = sim.Stop(kSimStopMs);
+    const std::optional<SimulatorSummary> summary = sim.Stop();
     if (!summary) {
         error = sim.Error();
         return std::nullopt;
@@ -130,7 +129,7 @@ bool MeasureUtility(const Options& options, int stallMs, UtilityDiscoveryResult&
     const auto answers = WithSimulator(
         options,
         [&](std::uint16_t port) {
-            result = RunUtilityDiscovery(port, stallMs);
+            result = RunUtilityDiscovery(LoopbackSetting(port), stallMs);
             error = result.error;
             return error.empty();
         },

@@ -19,9 +19,9 @@
 #include "binding/OvStatusBar.h"
 #include "device/DeviceProfile.h"
 #include "errors/OvException.h"
-#include "ndcp/NetworkSetting.h"
 #include "ndcp/OvNDCPClient.h"
 #include "ndcp/OvNDCPDevice.h"
+#include "testkit/ScopedNetworkSetting.h"
 
 namespace {
 
@@ -123,13 +123,9 @@ void SettleEvents(int ms) {
 
 }  // namespace
 
-UtilityDiscoveryResult RunUtilityDiscovery(std::uint16_t simPort, int stallMs) {
+UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, int stallMs) {
     UtilityDiscoveryResult result;
-    NDCPNetworkSetting& setting = NetworkSetting();
-    setting.destinationAddress = "127.0.0.1";
-    setting.destinationPort = simPort;
-    setting.answerSourcePort = simPort;
-    setting.localAddress = "127.0.0.1";
+    const ScopedNetworkSetting inForce(network);
 
     QWidget window;
     window.resize(760, 500);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ndcp/NetworkSetting.h"
+
 // One Refresh through the utility's own path: the client, the discovery request, the binding in
 // synchronous mode and a list view with the main window's five designed columns, in a shown
 // window on the current platform (offscreen in the bench).
@@ -21,6 +23,8 @@ struct UtilityDiscoveryResult {
     std::string error;         // empty when the run worked
 };
 
-// With a stall, the event loop is held that long right after the send, so that the client takes
-// the burst from a full queue; the probe and lastArrivalMs start at the end of the stall.
-[[nodiscard]] UtilityDiscoveryResult RunUtilityDiscovery(std::uint16_t simPort, int stallMs);
+// The client sends and receives as the network setting says: the simulator on loopback, or the
+// application's own destination. With a stall, the event loop is held that long right after the
+// send, so that the client takes the burst from a full queue; the probe and lastArrivalMs start at
+// the end of the stall.
+[[nodiscard]] UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, int stallMs);
