@@ -2,7 +2,8 @@
 // own path (client, request, binding, list view) takes it. On loopback, a plain recvfrom loop
 // takes the same burst first (the physical baseline). Over device networks, one simulator in each
 // network's namespace answers its share of the devices on the devices' port, and the utility
-// sends to its own destination, the limited broadcast. Prints the figures as rows of the bench table.
+// sends to its own destination, the limited broadcast; there the idle wake-ups of the application
+// with its window open can be measured too. Prints the figures as rows of the bench table.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <QApplication>
 
 #include "BenchTable.h"
+#include "IdleWakeups.h"
 #include "RawIntake.h"
 #include "UtilityDiscovery.h"
 #include "device/DeviceProfile.h"
@@ -31,12 +33,18 @@ constexpr std::size_t kGoalDevices = 10000;
 constexpr double kGoalFillMs = 100;
 constexpr double kGoalGapMs = 50;
 constexpr double kGoalIntakeRatio = 0.5;
+constexpr double kGoalIdleWakeups = 1;
+// The application starts its first discovery 100 ms after it starts; two seconds past its window
+// leaves time to list the answers.
+constexpr int kIdleSettleMs = kWindowMs + 2000;
+constexpr int kIdleMeasureMs = 10000;
 
 struct Options {
     QString sim;
     std::size_t devices = 100;
     int repeat = 3;
     QStringList deviceNetworks;  // network namespaces (as /proc/PID/ns/net) of the device networks
+    QString idleProgram;         // the application, for the idle wake-ups
     [[nodiscard]] bool OverDeviceNetworks() const { return !deviceNetworks.isEmpty(); }
 };
 
@@ -57,7 +65,7 @@ struct RunFigures {
 [[noreturn]] void Usage(const char* problem) {
     std::fprintf(stderr,
                  "%s\nusage: ov_discovery_bench --sim PATH --devices N [--repeat R]\n"
-                 "           [--device-netns /proc/PID/ns/net]...\n",
+                 "           [--device-netns /proc/PID/ns/net]... [--idle-program PATH]\n",
                  problem);
     std::exit(2);
 }
@@ -77,6 +85,8 @@ Options ParseArguments(const QStringList& arguments) {
             options.repeat = value.toInt(&number);
         } else if (name == "--device-netns") {
             options.deviceNetworks.append(value);
+        } else if (name == "--idle-program") {
+            options.idleProgram = value;
         } else {
             Usage("unknown option");
         }
@@ -84,6 +94,9 @@ Options ParseArguments(const QStringList& arguments) {
     }
     if (options.sim.isEmpty()) Usage("--sim is missing");
     if (options.devices == 0 || options.repeat < 1) Usage("--devices and --repeat must be at least 1");
+    if (!options.idleProgram.isEmpty() && !options.OverDeviceNetworks()) {
+        Usage("--idle-program needs --device-netns: the application sends to its own destination");
+    }
     return options;
 }
 
@@ -383,6 +396,33 @@ std::vector<BenchRow> Rows(const Options& options, const std::vector<RunFigures>
     return section.Rows();
 }
 
+// The application with its window open over the device networks, once its start-up discovery is
+// done: how often it wakes up with nothing pending.
+std::vector<BenchRow> IdleRows(const Options& options) {
+    Section section("idle, window open, " + std::to_string(options.devices) + " devices");
+    IdleResult idle;
+    std::string error;
+    const auto sent = WithSimulators(
+        options,
+        [&](std::uint16_t) {
+            idle = MeasureIdleWakeups(options.idleProgram, kIdleSettleMs, kIdleMeasureMs);
+            error = idle.error;
+            return error.empty();
+        },
+        error);
+    if (!sent) {
+        section.Add("error", error, "", "MISSED");
+        return section.Rows();
+    }
+    section.Add("answers to its start-up discovery", std::to_string(Sum(*sent)));
+    section.Add(
+        "wake-ups a second (voluntary context switches over " + FormatMilliseconds(idle.seconds * 1000) + ")",
+        FormatRate(idle.wakeupsPerSecond), "<= " + FormatRate(kGoalIdleWakeups),
+        Verdict(idle.wakeupsPerSecond <= kGoalIdleWakeups));
+    section.Add("CPU time over that stretch", FormatMilliseconds(idle.cpuMs));
+    return section.Rows();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -400,5 +440,6 @@ int main(int argc, char** argv) {
         runs.push_back(*run);
     }
     PrintRows(Rows(options, runs));
+    if (!options.idleProgram.isEmpty()) PrintRows(IdleRows(options));
     return 0;
 }
