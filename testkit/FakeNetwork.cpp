@@ -26,11 +26,13 @@ public:
         context_ = context;
         readable_ = std::move(handler);
     }
-    [[nodiscard]] bool Send(std::span<const std::uint8_t> datagram, const std::string& /*address*/,
-                            std::uint16_t /*port*/) override {
-        if (!network_ || network_->failSend_) return false;
-        network_->Sent(*this, datagram);
-        return true;
+    [[nodiscard]] std::vector<NetworkAdapter> Adapters() const override {
+        return network_ ? network_->adapters_ : std::vector<NetworkAdapter>{};
+    }
+    [[nodiscard]] SendFailure Send(std::span<const std::uint8_t> datagram, const std::string& /*address*/,
+                                   std::uint16_t /*port*/, const NetworkAdapter& through) override {
+        if (!network_) return std::string(kSendFailure);
+        return network_->Sent(*this, datagram, through);
     }
     void Receive(const DatagramHandler& handler, const TimeUp& timeUp) override {
         while (!queue_.empty()) {
@@ -38,7 +40,8 @@ public:
             queue_.pop_front();
             // A handler that runs an event loop reads on from there.
             if (!queue_.empty()) PostWake();
-            const ReceivedDatagram received{datagram.bytes, 0x7F000001, datagram.sourcePort, localAddress_};
+            const ReceivedDatagram received{datagram.bytes, 0x7F000001, datagram.sourcePort, localAddress_,
+                                            datagram.adapterIndex};
             if (!handler(received)) return;
             if (timeUp()) break;
         }
@@ -47,8 +50,9 @@ public:
     [[nodiscard]] int ReceiveBufferSize() const override { return kGrantedReceiveBuffer; }
     [[nodiscard]] const std::string& LocalAddress() const override { return localAddress_; }
 
-    void Arrive(const std::vector<std::uint8_t>& datagram, std::uint16_t sourcePort) {
-        queue_.push_back({datagram, sourcePort});
+    void Arrive(const std::vector<std::uint8_t>& datagram, std::uint16_t sourcePort,
+                unsigned int adapterIndex) {
+        queue_.push_back({datagram, sourcePort, adapterIndex});
         PostWake();
     }
 
@@ -56,6 +60,7 @@ private:
     struct Queued {
         std::vector<std::uint8_t> bytes;
         std::uint16_t sourcePort;
+        unsigned int adapterIndex;
     };
 
     void PostWake() {
@@ -96,12 +101,21 @@ ClientEnvironment FakeNetwork::Environment() {
     return {open, NDCPNetworkSetting{}, &clock_};
 }
 
-void FakeNetwork::Sent(Endpoint& from, std::span<const std::uint8_t> datagram) {
+Transport::SendFailure FakeNetwork::Sent(Endpoint& from, std::span<const std::uint8_t> datagram,
+                                         const NetworkAdapter& through) {
+    if (failSend_ || (through.Known() && through.index == failThrough_)) return std::string(kSendFailure);
     lastSender_ = &from;
+    lastAdapter_ = through.index;
     requests_.emplace_back(datagram.begin(), datagram.end());
+    sentThrough_.push_back(through);
     if (handler_) handler_(*this, requests_.back());
+    return std::nullopt;
 }
 
 void FakeNetwork::Deliver(const std::vector<std::uint8_t>& datagram, std::uint16_t sourcePort) {
-    if (lastSender_) lastSender_->Arrive(datagram, sourcePort);
+    if (lastSender_) lastSender_->Arrive(datagram, sourcePort, lastAdapter_);
+}
+
+void FakeNetwork::ReplyOn(unsigned int adapterIndex, const std::vector<std::uint8_t>& datagram) {
+    if (lastSender_) lastSender_->Arrive(datagram, kDevicePort, adapterIndex);
 }

@@ -29,6 +29,8 @@ public:
     void After(std::chrono::milliseconds delay, std::function<void()> action);
     // Moves the clock on, handling posted events after each call that falls due.
     void Advance(std::chrono::milliseconds by);
+    // The timers and delayed calls scheduled: 0 when nothing would wake the program.
+    [[nodiscard]] std::size_t ScheduledCount() const { return entries_.size(); }
     // Handles events and moves the clock on until the condition holds or the clock has moved on by
     // the limit; returns the condition.
     bool RunUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);

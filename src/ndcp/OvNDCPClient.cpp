@@ -25,7 +25,23 @@ OvNDCPClient::OvNDCPClient(QObject* owner, ClientEnvironment environment)
       network_(std::move(environment.network)),
       clock_(environment.clock ? environment.clock : &SystemClock()) {
     OpenTransport(environment.openTransport ? environment.openTransport : TransportFactory(OpenUdpTransport));
-    sweep_ = clock_->Every(std::chrono::milliseconds(kSweepIntervalMs), this, [this] { CheckTimeouts(); });
+}
+
+void OvNDCPClient::StartSweep() {
+    if (!sweep_)
+        sweep_ =
+            clock_->Every(std::chrono::milliseconds(kSweepIntervalMs), this, [this] { CheckTimeouts(); });
+}
+
+void OvNDCPClient::StopSweepWhenIdle() {
+    if (!pending_.empty() || !sweep_) return;
+    // Not from within the tick itself: its timer is still delivering the call.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (pending_.empty()) sweep_.reset();
+        },
+        Qt::QueuedConnection);
 }
 
 void OvNDCPClient::OpenTransport(const TransportFactory& open) {
@@ -54,16 +70,35 @@ std::uint8_t OvNDCPClient::FreeSequence() const {
     throw OvException("All 256 sequence numbers are in use by pending requests!", kNotDone);
 }
 
+std::vector<NetworkAdapter> OvNDCPClient::Route(const NetworkAdapter& through) const {
+    if (network_.destinationAddress != kLimitedBroadcast) return {NetworkAdapter{}};
+    if (through.Known()) return {through};
+    return transport_->Adapters();
+}
+
+std::vector<NetworkAdapter> OvNDCPClient::SendAlong(const std::vector<NetworkAdapter>& route,
+                                                    std::span<const std::uint8_t> datagram) {
+    lastSends_.clear();
+    std::vector<NetworkAdapter> left;
+    for (const NetworkAdapter& adapter : route) {
+        const Transport::SendFailure failure =
+            transport_->Send(datagram, network_.destinationAddress, network_.destinationPort, adapter);
+        lastSends_.push_back({adapter, failure.value_or(std::string())});
+        if (!failure) left.push_back(adapter);
+    }
+    return left;
+}
+
 std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_view password,
                                        const OvNDCPVarList& vars, std::uint8_t command,
-                                       OvNDCPCallback callback, std::int32_t timeout) {
+                                       OvNDCPCallback callback, std::int32_t timeout,
+                                       const NetworkAdapter& through) {
     const std::uint8_t sequence = FreeSequence();
     const std::vector<std::uint8_t> datagram =
         BuildRequest(macText, password, vars, command, sequence, locale_);
     if (!transport_) RaiseNDCPError(kSocketReadWriteError);
-    if (!transport_->Send(datagram, network_.destinationAddress, network_.destinationPort)) {
-        RaiseNDCPError(kSocketReadWriteError);
-    }
+    std::vector<NetworkAdapter> left = SendAlong(Route(through), datagram);
+    if (left.empty()) RaiseNDCPError(kSocketReadWriteError);
 
     auto record = std::make_unique<detail::NDCPReqData>();
     record->Sequence = sequence;
@@ -74,7 +109,10 @@ std::uint8_t OvNDCPClient::SendRequest(std::string_view macText, std::string_vie
     record->VarList.Assign(vars);
     record->Callback = std::move(callback);
     record->Deadline = clock_->Now() + std::chrono::milliseconds(std::int64_t{timeout} * 10);
+    std::erase_if(left, [](const NetworkAdapter& adapter) { return !adapter.Known(); });
+    record->Adapters = std::move(left);
     pending_.push_back(std::move(record));
+    StartSweep();
     sequence_ = static_cast<std::uint8_t>(sequence + 1);
     return sequence;
 }
@@ -105,12 +143,18 @@ void OvNDCPClient::ReceiveAnswer(const ReceivedDatagram& received) {
     if (!AnswerHeaderValid(datagram)) return;
     detail::NDCPReqData* record = FindPending(AnswerSequence(datagram));
     if (!record) return;
+    const auto heard = std::find_if(
+        record->Adapters.begin(), record->Adapters.end(),
+        [&received](const NetworkAdapter& adapter) { return adapter.index == received.adapterIndex; });
+    const bool heardOnItsAdapter = heard != record->Adapters.end();
     if (record->Command != kDiscoverCommand) {
         if (AnswerTargetMac(datagram) != record->MacAddress) return;
+        // A request to one device's adapter takes its answer from that adapter alone.
+        if (record->Adapters.size() == 1 && received.adapterIndex != 0 && !heardOnItsAdapter) return;
         record->Done = true;
     }
     const int code = DecodeAnswer(datagram, record->Command, record->VarList, locale_);
-    Complete(*record, code);
+    Complete(*record, code, heardOnItsAdapter ? *heard : NetworkAdapter{});
 }
 
 void OvNDCPClient::CheckTimeouts() {
@@ -125,7 +169,7 @@ void OvNDCPClient::CheckTimeouts() {
     }
 }
 
-void OvNDCPClient::Complete(detail::NDCPReqData& record, int code) {
+void OvNDCPClient::Complete(detail::NDCPReqData& record, int code, const NetworkAdapter& heardOn) {
     OvNDCPError outcome;
     outcome.Code = code;
     outcome.Message = std::string(NDCPMessage(code));
@@ -133,6 +177,7 @@ void OvNDCPClient::Complete(detail::NDCPReqData& record, int code) {
     outcome.Command = record.Command;
     outcome.MacAddress = record.MacText;
     outcome.Password = record.Password;
+    outcome.Adapter = heardOn;
     const OvNDCPVarList vars(record.VarList);
     const OvNDCPCallback callback = record.Callback;
 
@@ -141,6 +186,7 @@ void OvNDCPClient::Complete(detail::NDCPReqData& record, int code) {
         const auto it = std::find_if(pending_.begin(), pending_.end(),
                                      [&record](const auto& pending) { return pending.get() == &record; });
         if (it != pending_.end()) pending_.erase(it);
+        StopSweepWhenIdle();
     }
     // The callback may send new requests or run a nested event loop; nothing of the pending
     // table is held across it.

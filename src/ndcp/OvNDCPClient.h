@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QObject>
 #include <QPointer>
@@ -43,15 +44,27 @@ struct NDCPReqData {
     OvNDCPVarList VarList;  // answers are decoded into this copy
     OvNDCPCallback Callback;
     Clock::TimePoint Deadline;
+    std::vector<NetworkAdapter> Adapters;  // those it left through; none known along the system's route
     bool Done = false;
 };
 
 }  // namespace detail
 
+// How a request left through one adapter: the adapter (none along the system's route) and the
+// system's reason when the send failed there.
+struct AdapterSend {
+    NetworkAdapter adapter;
+    std::string failure;  // empty when it left
+};
+
 // The one protocol endpoint: the transport, the sequence counter and the pending requests.
 // Everything runs on the thread of its owner's event loop: answers arrive through the transport's
-// readiness notification, time-outs are found by a 20 ms sweep of the clock, and callbacks are
-// never called from within SendRequest.
+// readiness notification, time-outs are found by a 20 ms sweep of the clock that runs only while
+// a request is pending, and callbacks are never called from within SendRequest.
+//
+// A request to the limited broadcast leaves once through every adapter that is up with an IPv4
+// address, found anew at each send, or through the one adapter its device was heard on; a request
+// to any other destination leaves once along the system's route.
 class OvNDCPClient : public QObject {
     Q_OBJECT
 
@@ -70,12 +83,19 @@ public:
     ~OvNDCPClient() override;
 
     // Sends one request and returns the sequence number used: the counter's value, or the next
-    // one that no pending request holds, so that every answer finds its own request. Raises
-    // kBadMacAddress, kBadCommandType, the value encoder's errors, kSocketReadWriteError, and
-    // kNotDone when all 256 numbers are pending; on any of them nothing is pending and the
-    // counter is unchanged.
+    // one that no pending request holds, so that every answer finds its own request. The request
+    // leaves through the given adapter, or through every adapter when it is none. Raises
+    // kBadMacAddress, kBadCommandType, the value encoder's errors, kSocketReadWriteError (no
+    // adapter, or the send failed on every one: LastSends() tells which and why), and kNotDone
+    // when all 256 numbers are pending; on any of them nothing is pending and the counter is
+    // unchanged.
     std::uint8_t SendRequest(std::string_view macText, std::string_view password, const OvNDCPVarList& vars,
-                             std::uint8_t command, OvNDCPCallback callback, std::int32_t timeout);
+                             std::uint8_t command, OvNDCPCallback callback, std::int32_t timeout,
+                             const NetworkAdapter& through = {});
+
+    // The adapters the last request was sent through, with the failures; empty when the last
+    // request to the limited broadcast found no adapter.
+    [[nodiscard]] const std::vector<AdapterSend>& LastSends() const noexcept { return lastSends_; }
 
     // Handles one received datagram: the checks, the match with a pending request, decoding and
     // completion. Malformed or unexpected datagrams are dropped silently.
@@ -104,14 +124,23 @@ private:
     void ReadPendingDatagrams();
     // The sequence number for the next send; raises kNotDone when every number is pending.
     [[nodiscard]] std::uint8_t FreeSequence() const;
+    // The adapters a request through the given one leaves by (see the class comment).
+    [[nodiscard]] std::vector<NetworkAdapter> Route(const NetworkAdapter& through) const;
+    // Sends the datagram along the route into lastSends_; the adapters it left through.
+    std::vector<NetworkAdapter> SendAlong(const std::vector<NetworkAdapter>& route,
+                                          std::span<const std::uint8_t> datagram);
     detail::NDCPReqData* FindPending(std::uint8_t sequence);
-    void Complete(detail::NDCPReqData& record, int code);
+    void Complete(detail::NDCPReqData& record, int code, const NetworkAdapter& heardOn = {});
+    void StartSweep();
+    // Stops the sweep once nothing is pending, after the current tick has returned.
+    void StopSweepWhenIdle();
 
     std::uint8_t sequence_ = 0;
     std::list<std::unique_ptr<detail::NDCPReqData>> pending_;
     NDCPNetworkSetting network_;
     Clock* clock_;
-    std::unique_ptr<Clock::Ticker> sweep_;
+    std::unique_ptr<Clock::Ticker> sweep_;  // null while nothing is pending
+    std::vector<AdapterSend> lastSends_;
     std::unique_ptr<Transport> transport_;  // null without a transport
     LocaleSettings locale_;
     std::chrono::milliseconds destructionWait_{kDestructionWaitMs};

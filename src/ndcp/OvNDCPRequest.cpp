@@ -88,7 +88,7 @@ std::uint8_t OvNDCPRequest::Send(std::uint8_t command, OvNDCPCallback callback) 
     OvNDCPClient* client = ClientInstance();
     if (!client) RaiseNDCPError(kSocketReadWriteError);
     return client->SendRequest(Device.MacAddress, Device.Password, Vars, command, std::move(callback),
-                               Timeout);
+                               Timeout, Device.Adapter);
 }
 
 OvNDCPRequest::WaitEnd OvNDCPRequest::WaitWhileBusy() {
@@ -98,7 +98,8 @@ OvNDCPRequest::WaitEnd OvNDCPRequest::WaitWhileBusy() {
             // The client went away with the answer still outstanding: nothing can end the wait.
             LastResult = OvNDCPError{kSocketReadWriteError, std::string(NDCPMessage(kSocketReadWriteError)),
                                      LastResult.Sequence,   LastResult.Command,
-                                     Device.MacAddress,     Device.Password};
+                                     Device.MacAddress,     Device.Password,
+                                     NetworkAdapter{}};
             Busy = 0;
             return WaitEnd::ClientGone;
         }
@@ -115,6 +116,7 @@ bool OvNDCPRequest::Discover(bool first) {
         {
             const CommandScope command(*this);
             Results.clear();
+            resultAdapters_.clear();
             droppedAnswers_ = 0;
             Cursor = 0;
             Busy = 1;
@@ -126,6 +128,8 @@ bool OvNDCPRequest::Discover(bool first) {
     }
     if (Cursor < 0 || static_cast<std::size_t>(Cursor) >= Results.size()) return false;
     Vars.Assign(*Results[static_cast<std::size_t>(Cursor)]);
+    const auto position = static_cast<std::size_t>(Cursor);
+    answerAdapter_ = position < resultAdapters_.size() ? resultAdapters_[position] : NetworkAdapter{};
     ++Cursor;
     return true;
 }
@@ -159,6 +163,7 @@ void OvNDCPRequest::OnDiscoverAnswer(const OvNDCPError& outcome, const OvNDCPVar
     if (outcome.Code == kOk) {
         if (Results.size() < kMaxDiscoverAnswers) {
             Results.push_back(std::make_unique<OvNDCPVarList>(vars));
+            resultAdapters_.push_back(outcome.Adapter);
         } else {
             ++droppedAnswers_;
         }

@@ -42,6 +42,8 @@ public:
     // What one synchronous Discover keeps: far more devices than a network segment holds, yet
     // bounded against a flood of answers or replays.
     static constexpr std::size_t kMaxDiscoverAnswers = 65536;
+    // The adapter the answer Discover handed out last was heard on; none when it is not known.
+    [[nodiscard]] const NetworkAdapter& AnswerAdapter() const noexcept { return answerAdapter_; }
     // The answers of the last synchronous Discover dropped for want of room.
     [[nodiscard]] std::size_t DroppedAnswers() const noexcept { return droppedAnswers_; }
 
@@ -82,4 +84,6 @@ private:
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
     bool waiting_ = false;
     std::size_t droppedAnswers_ = 0;
+    std::vector<NetworkAdapter> resultAdapters_;  // the adapter of each of Results
+    NetworkAdapter answerAdapter_;
 };

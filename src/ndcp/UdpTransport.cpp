@@ -1,6 +1,8 @@
 #include "ndcp/UdpTransport.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <utility>
 
 #include <QObject>
@@ -12,14 +14,20 @@
 #define OV_BATCHED_UDP 1
 #include <cerrno>
 
+#include <cstring>
+
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #else
 #include <QHostAddress>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 #include <QVariant>
 #endif
@@ -41,6 +49,53 @@ bool ToAddress(const std::string& text, std::uint16_t port, sockaddr_in& address
     return ::inet_pton(AF_INET, text.c_str(), &address.sin_addr) == 1;
 }
 
+int PrefixLength(std::uint32_t netmask) { return static_cast<int>(std::popcount(netmask)); }
+
+// Frees what getifaddrs allocated.
+struct InterfaceList {
+    ifaddrs* first = nullptr;
+    InterfaceList() {
+        if (::getifaddrs(&first) != 0) first = nullptr;
+    }
+    ~InterfaceList() {
+        if (first) ::freeifaddrs(first);
+    }
+    InterfaceList(const InterfaceList&) = delete;
+    InterfaceList& operator=(const InterfaceList&) = delete;
+};
+
+// The adapter an interface address describes, or none when it is not an IPv4 address of an
+// adapter that is up and not loopback.
+NetworkAdapter ToAdapter(const ifaddrs& entry) {
+    if (!entry.ifa_addr || entry.ifa_addr->sa_family != AF_INET || !entry.ifa_name) return {};
+    if ((entry.ifa_flags & IFF_UP) == 0 || (entry.ifa_flags & IFF_LOOPBACK) != 0) return {};
+    NetworkAdapter adapter;
+    adapter.name = entry.ifa_name;
+    adapter.index = ::if_nametoindex(entry.ifa_name);
+    adapter.address = ntohl(reinterpret_cast<const sockaddr_in*>(entry.ifa_addr)->sin_addr.s_addr);
+    if (entry.ifa_netmask) {
+        adapter.prefixLength =
+            PrefixLength(ntohl(reinterpret_cast<const sockaddr_in*>(entry.ifa_netmask)->sin_addr.s_addr));
+    }
+    return adapter;
+}
+
+// Room for the IP_PKTINFO control message of one datagram.
+constexpr std::size_t kControlSize = CMSG_SPACE(sizeof(in_pktinfo));
+
+// The interface a datagram arrived on, from its IP_PKTINFO control message; 0 without one.
+unsigned int ArrivalInterface(const msghdr& header) {
+    for (cmsghdr* message = CMSG_FIRSTHDR(&header); message;
+         message = CMSG_NXTHDR(const_cast<msghdr*>(&header), message)) {
+        if (message->cmsg_level != IPPROTO_IP || message->cmsg_type != IP_PKTINFO) continue;
+        if (message->cmsg_len < CMSG_LEN(sizeof(in_pktinfo))) continue;
+        in_pktinfo info{};
+        std::memcpy(&info, CMSG_DATA(message), sizeof info);
+        return info.ipi_ifindex > 0 ? static_cast<unsigned int>(info.ipi_ifindex) : 0;
+    }
+    return 0;
+}
+
 // Privileged processes may go past the system's limit; the others keep what SO_RCVBUF grants.
 void EnlargeReceiveBuffer(int descriptor, int bytes) {
     if (::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
@@ -55,8 +110,12 @@ public:
     ~BatchedUdpTransport() override;
 
     void OnReadable(QObject* context, std::function<void()> handler) override;
-    [[nodiscard]] bool Send(std::span<const std::uint8_t> datagram, const std::string& address,
-                            std::uint16_t port) override;
+    [[nodiscard]] std::vector<NetworkAdapter> Adapters() const override;
+    // Through an adapter, the datagram carries IP_PKTINFO naming the adapter's interface and
+    // address: the system then sends even the limited broadcast out of that interface, without a
+    // route and without privilege.
+    [[nodiscard]] SendFailure Send(std::span<const std::uint8_t> datagram, const std::string& address,
+                                   std::uint16_t port, const NetworkAdapter& through) override;
     // The time is looked at between batches of 16, so that no taken datagram is left behind.
     void Receive(const DatagramHandler& handler, const TimeUp& timeUp) override;
     [[nodiscard]] int ReceiveBufferSize() const override;
@@ -91,16 +150,51 @@ void BatchedUdpTransport::OnReadable(QObject* context, std::function<void()> han
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, context, [this] { readable_(); });
 }
 
-bool BatchedUdpTransport::Send(std::span<const std::uint8_t> datagram, const std::string& address,
-                               std::uint16_t port) {
+std::vector<NetworkAdapter> BatchedUdpTransport::Adapters() const {
+    std::vector<NetworkAdapter> adapters;
+    const InterfaceList interfaces;
+    for (const ifaddrs* entry = interfaces.first; entry; entry = entry->ifa_next) {
+        NetworkAdapter adapter = ToAdapter(*entry);
+        // An adapter with several addresses is sent through once, from its first.
+        const bool seen =
+            std::any_of(adapters.begin(), adapters.end(),
+                        [&adapter](const NetworkAdapter& other) { return other.index == adapter.index; });
+        if (adapter.Known() && !seen) adapters.push_back(std::move(adapter));
+    }
+    return adapters;
+}
+
+Transport::SendFailure BatchedUdpTransport::Send(std::span<const std::uint8_t> datagram,
+                                                 const std::string& address, std::uint16_t port,
+                                                 const NetworkAdapter& through) {
     sockaddr_in to{};
-    if (!ToAddress(address, port, to)) return false;
+    if (!ToAddress(address, port, to)) return "not an IPv4 address: " + address;
+    iovec buffer{const_cast<std::uint8_t*>(datagram.data()), datagram.size()};
+    msghdr header{};
+    header.msg_name = &to;
+    header.msg_namelen = sizeof to;
+    header.msg_iov = &buffer;
+    header.msg_iovlen = 1;
+    alignas(cmsghdr) std::array<unsigned char, kControlSize> control{};
+    if (through.Known()) {
+        header.msg_control = control.data();
+        header.msg_controllen = control.size();
+        cmsghdr* message = CMSG_FIRSTHDR(&header);
+        message->cmsg_level = IPPROTO_IP;
+        message->cmsg_type = IP_PKTINFO;
+        message->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_ifindex = static_cast<int>(through.index);
+        info.ipi_spec_dst.s_addr = htonl(through.address);
+        std::memcpy(CMSG_DATA(message), &info, sizeof info);
+    }
     ssize_t sent = 0;
     do {
-        sent = ::sendto(descriptor_, datagram.data(), datagram.size(), 0,
-                        reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        sent = ::sendmsg(descriptor_, &header, 0);
     } while (sent < 0 && errno == EINTR);
-    return sent == static_cast<ssize_t>(datagram.size());
+    if (sent < 0) return std::string(std::strerror(errno));
+    if (sent != static_cast<ssize_t>(datagram.size())) return std::string("the datagram was cut short");
+    return std::nullopt;
 }
 
 // The datagrams that one recvmmsg call took, handed out in order of arrival. A reading nested in a
@@ -113,6 +207,7 @@ struct BatchedUdpTransport::Batch {
             messages[i].msg_hdr.msg_iov = &vectors[i];
             messages[i].msg_hdr.msg_iovlen = 1;
             messages[i].msg_hdr.msg_name = &senders[i];
+            messages[i].msg_hdr.msg_control = controls[i].data();
         }
     }
     Batch(const Batch&) = delete;
@@ -122,6 +217,8 @@ struct BatchedUdpTransport::Batch {
     std::array<iovec, kBatchSize> vectors{};
     std::array<sockaddr_in, kBatchSize> senders{};
     std::array<mmsghdr, kBatchSize> messages{};
+    struct alignas(cmsghdr) Control : std::array<unsigned char, kControlSize> {};
+    std::array<Control, kBatchSize> controls{};
     unsigned int count = 0;
     unsigned int next = 0;  // the first datagram not yet handed out
 };
@@ -136,7 +233,8 @@ bool BatchedUdpTransport::HandOut(Batch& batch, const DatagramHandler& handler) 
         if (size > kReceiveBufferSize) continue;
         const ReceivedDatagram received{
             std::span<const std::uint8_t>(batch.storage.get() + i * kSlotSize, size),
-            ntohl(batch.senders[i].sin_addr.s_addr), ntohs(batch.senders[i].sin_port), localAddress_};
+            ntohl(batch.senders[i].sin_addr.s_addr), ntohs(batch.senders[i].sin_port), localAddress_,
+            ArrivalInterface(batch.messages[i].msg_hdr)};
         if (!handler(received)) return false;
     }
     return true;
@@ -163,7 +261,10 @@ void BatchedUdpTransport::Receive(const DatagramHandler& handler, const TimeUp& 
     Batch* const outer = current_;
     current_ = &batch;
     for (;;) {
-        for (mmsghdr& message : batch.messages) message.msg_hdr.msg_namelen = sizeof(sockaddr_in);
+        for (mmsghdr& message : batch.messages) {
+            message.msg_hdr.msg_namelen = sizeof(sockaddr_in);
+            message.msg_hdr.msg_controllen = kControlSize;
+        }
         const int count = ::recvmmsg(descriptor_, batch.messages.data(), kBatchSize, MSG_DONTWAIT, nullptr);
         if (count < 0 && errno == EINTR) continue;
         if (count <= 0) break;
@@ -194,6 +295,8 @@ std::unique_ptr<Transport> OpenUdpTransport(const std::string& localAddress, int
     auto transport = std::make_unique<BatchedUdpTransport>(descriptor, localAddress);
     const int on = 1;
     if (::setsockopt(descriptor, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) return nullptr;
+    // Every answer tells the interface it arrived on.
+    if (::setsockopt(descriptor, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) return nullptr;
     if (::bind(descriptor, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) return nullptr;
     EnlargeReceiveBuffer(descriptor, receiveBuffer);
     return transport;
@@ -212,8 +315,11 @@ public:
         QObject::connect(socket_.get(), &QUdpSocket::readyRead, context,
                          [handler = std::move(handler)] { handler(); });
     }
-    [[nodiscard]] bool Send(std::span<const std::uint8_t> datagram, const std::string& address,
-                            std::uint16_t port) override;
+    [[nodiscard]] std::vector<NetworkAdapter> Adapters() const override;
+    // Through an adapter, the datagram names the adapter's interface and address, which Qt hands
+    // to the system as packet information.
+    [[nodiscard]] SendFailure Send(std::span<const std::uint8_t> datagram, const std::string& address,
+                                   std::uint16_t port, const NetworkAdapter& through) override;
     // The time is looked at after every datagram.
     void Receive(const DatagramHandler& handler, const TimeUp& timeUp) override;
     [[nodiscard]] int ReceiveBufferSize() const override {
@@ -226,27 +332,52 @@ private:
     std::string localAddress_;
 };
 
-bool PortableUdpTransport::Send(std::span<const std::uint8_t> datagram, const std::string& address,
-                                std::uint16_t port) {
+std::vector<NetworkAdapter> PortableUdpTransport::Adapters() const {
+    std::vector<NetworkAdapter> adapters;
+    for (const QNetworkInterface& system : QNetworkInterface::allInterfaces()) {
+        const auto flags = system.flags();
+        if (!flags.testFlag(QNetworkInterface::IsUp) || flags.testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry& entry : system.addressEntries()) {
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol) continue;
+            // An adapter with several addresses is sent through once, from its first.
+            adapters.push_back({system.name().toStdString(), static_cast<unsigned int>(system.index()),
+                                entry.ip().toIPv4Address(), entry.prefixLength()});
+            break;
+        }
+    }
+    return adapters;
+}
+
+Transport::SendFailure PortableUdpTransport::Send(std::span<const std::uint8_t> datagram,
+                                                  const std::string& address, std::uint16_t port,
+                                                  const NetworkAdapter& through) {
     const QHostAddress to(QString::fromStdString(address));
-    if (to.protocol() != QAbstractSocket::IPv4Protocol) return false;
-    const qint64 sent = socket_->writeDatagram(reinterpret_cast<const char*>(datagram.data()),
-                                               static_cast<qint64>(datagram.size()), to, port);
-    return sent == static_cast<qint64>(datagram.size());
+    if (to.protocol() != QAbstractSocket::IPv4Protocol) return "not an IPv4 address: " + address;
+    QNetworkDatagram outgoing(
+        QByteArray(reinterpret_cast<const char*>(datagram.data()), static_cast<qsizetype>(datagram.size())),
+        to, port);
+    if (through.Known()) {
+        outgoing.setInterfaceIndex(through.index);
+        outgoing.setSender(QHostAddress(through.address));
+    }
+    const qint64 sent = socket_->writeDatagram(outgoing);
+    if (sent < 0) return socket_->errorString().toStdString();
+    if (sent != static_cast<qint64>(datagram.size())) return std::string("the datagram was cut short");
+    return std::nullopt;
 }
 
 void PortableUdpTransport::Receive(const DatagramHandler& handler, const TimeUp& timeUp) {
-    std::array<std::uint8_t, kSlotSize> buffer{};
     while (socket_->hasPendingDatagrams()) {
-        QHostAddress sender;
-        quint16 senderPort = 0;
-        const qint64 size = socket_->readDatagram(reinterpret_cast<char*>(buffer.data()),
-                                                  static_cast<qint64>(buffer.size()), &sender, &senderPort);
-        if (size < 0) return;
-        if (static_cast<std::size_t>(size) <= kReceiveBufferSize) {
+        const QNetworkDatagram incoming = socket_->receiveDatagram(static_cast<qint64>(kSlotSize));
+        if (!incoming.isValid()) return;
+        const QByteArray bytes = incoming.data();
+        if (static_cast<std::size_t>(bytes.size()) <= kReceiveBufferSize) {
             const ReceivedDatagram received{
-                std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(size)),
-                sender.toIPv4Address(), senderPort, localAddress_};
+                std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                              static_cast<std::size_t>(bytes.size())),
+                incoming.senderAddress().toIPv4Address(), static_cast<std::uint16_t>(incoming.senderPort()),
+                localAddress_, incoming.interfaceIndex()};
             if (!handler(received)) return;
         }
         // Every successful read re-arms the readiness notification, so what is left now is

@@ -350,4 +350,118 @@ TEST_F(ClientTest, DestructionWaitsForAPendingDiscoverThenDropsItSilently) {
     EXPECT_EQ(ClientInstance(), nullptr);
 }
 
+// A workstation on three networks: a request to the limited broadcast leaves through each.
+class AdapterClientTest : public ClientTest {
+protected:
+    static inline const NetworkAdapter kEth0{"eth0", 2, 0x0AC60101, 24};   // 10.198.1.1/24
+    static inline const NetworkAdapter kEth1{"eth1", 3, 0x0AC60201, 24};   // 10.198.2.1/24
+    static inline const NetworkAdapter kWlan{"wlan0", 5, 0xA9FE0A01, 16};  // 169.254.10.1/16
+
+    void SetUp() override {
+        ClientTest::SetUp();
+        responder->SetAdapters({kEth0, kEth1, kWlan});
+    }
+    std::uint8_t Discover() {
+        return client->SendRequest("FFFFFFFFFFFF", "", discoveryVars, kDiscoverCommand, Recorder(), 100);
+    }
+    std::vector<unsigned int> SentIndexes() const {
+        std::vector<unsigned int> indexes;
+        for (const NetworkAdapter& adapter : responder->SentThrough()) indexes.push_back(adapter.index);
+        return indexes;
+    }
+};
+
+TEST_F(AdapterClientTest, DiscoverLeavesOnceThroughEveryAdapterWithOneDatagram) {
+    Discover();
+    EXPECT_EQ(SentIndexes(), (std::vector<unsigned int>{2, 3, 5}));
+    ASSERT_EQ(responder->Requests().size(), 3u);
+    EXPECT_EQ(responder->Requests()[0], responder->Requests()[2]);
+    EXPECT_EQ(client->Sequence(), 1);
+    EXPECT_EQ(client->LastSends().size(), 3u);
+
+    // Adapters that come and go are found at the next send.
+    responder->SetAdapters({kEth1});
+    Discover();
+    EXPECT_EQ(SentIndexes().back(), 3u);
+    EXPECT_EQ(responder->Requests().size(), 4u);
+}
+
+TEST_F(AdapterClientTest, SendFailuresAreReportedPerAdapterAndRaiseOnlyWhenNothingLeft) {
+    responder->FailSendThrough(kEth1.index);
+    Discover();
+    EXPECT_EQ(client->PendingCount(), 1u);
+    ASSERT_EQ(client->LastSends().size(), 3u);
+    EXPECT_EQ(client->LastSends()[1].adapter, kEth1);
+    EXPECT_EQ(client->LastSends()[1].failure, FakeNetwork::kSendFailure);
+    EXPECT_TRUE(client->LastSends()[0].failure.empty());
+
+    const struct {
+        const char* name;
+        std::vector<NetworkAdapter> adapters;
+        std::size_t reported;
+    } cases[] = {{"no adapter up", {}, 0}, {"fails on its only adapter", {kEth1}, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        responder->SetAdapters(c.adapters);
+        ExpectOvError([&] { Discover(); }, kSocketReadWriteError, "Socket read/write error!");
+        EXPECT_EQ(client->LastSends().size(), c.reported);
+        EXPECT_EQ(client->PendingCount(), 1u);
+        EXPECT_EQ(client->Sequence(), 1);
+    }
+}
+
+TEST_F(AdapterClientTest, AnswersCarryTheAdapterTheyArrivedOn) {
+    const std::uint8_t seq = Discover();
+    const auto answer =
+        BuildDiscoveryAnswer(seq, kDeviceMac, "KVX-770B", "a", "192.168.1.50", "255.255.255.0");
+    responder->ReplyOn(kEth1.index, answer);
+    responder->ReplyOn(42, answer);  // an adapter the request did not leave through
+    ASSERT_TRUE(ProcessEventsUntil([&] { return outcomes.size() == 2; }, 500));
+    EXPECT_EQ(outcomes[0].error.Adapter, kEth1);
+    EXPECT_FALSE(outcomes[1].error.Adapter.Known());
+}
+
+TEST_F(AdapterClientTest, ARequestThroughOneAdapterLeavesAndIsAnsweredThereAlone) {
+    const std::uint8_t seq =
+        client->SendRequest(kDeviceMacText, "", ipVars, kGetCommand, Recorder(), 100, kEth1);
+    EXPECT_EQ(SentIndexes(), (std::vector<unsigned int>{3}));
+    const auto answer = BuildAnswer(seq, 0, kDeviceMac, {{3, kIpAddress, "10.198.2.50"}});
+    responder->ReplyOn(kEth0.index, answer);
+    ProcessEventsFor(100);
+    EXPECT_TRUE(outcomes.empty());
+    responder->ReplyOn(kEth1.index, answer);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !outcomes.empty(); }, 500));
+    EXPECT_EQ(outcomes[0].error.Code, kOk);
+    EXPECT_EQ(outcomes[0].error.Adapter, kEth1);
+}
+
+TEST_F(AdapterClientTest, AnyOtherDestinationTakesTheSystemsRouteOnce) {
+    ClientEnvironment environment = responder->Environment();
+    environment.network.destinationAddress = "127.0.0.1";
+    QObject other;
+    StartClient(&other, environment);
+    ClientInstance()->SendRequest("FFFFFFFFFFFF", "", discoveryVars, kDiscoverCommand, {}, 1);
+    ASSERT_EQ(responder->SentThrough().size(), 1u);
+    EXPECT_FALSE(responder->SentThrough()[0].Known());
+}
+
+TEST_F(AdapterClientTest, NothingWakesTheProgramWhileNothingIsPending) {
+    EXPECT_EQ(responder->Time().ScheduledCount(), 0u);
+    Discover();
+    EXPECT_EQ(responder->Time().ScheduledCount(), 1u);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !outcomes.empty(); }, 2000));
+    ProcessEventsFor(100);
+    EXPECT_EQ(client->PendingCount(), 0u);
+    EXPECT_EQ(responder->Time().ScheduledCount(), 0u);
+}
+
+TEST(NetworkAdapterTest, TellsItsNetworkAndWhatLiesInIt) {
+    const NetworkAdapter eth1{"eth1", 3, 0x0AC60201, 24};
+    EXPECT_EQ(eth1.Describe(), "eth1 (10.198.2.0/24)");
+    EXPECT_TRUE(eth1.Contains(0x0AC602FE));
+    EXPECT_FALSE(eth1.Contains(0xC0A80132));
+    EXPECT_TRUE((NetworkAdapter{"ppp0", 4, 0x0A000001, 32}.Contains(0x0A000001)));
+    EXPECT_TRUE((NetworkAdapter{"any", 4, 0x0A000001, 0}.Contains(0xC0A80132)));
+}
+
 }  // namespace

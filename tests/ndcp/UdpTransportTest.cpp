@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "errors/OvException.h"
 #include "ndcp/NetworkSetting.h"
 #include "ndcp/OvNDCPClient.h"
+#include "ndcp/UdpTransport.h"
 #include "testkit/ExpectOvError.h"
 
 namespace {
@@ -93,6 +95,50 @@ TEST_F(UdpClientTest, AsksForALargeReceiveBuffer) {
     StartClient(&owner);
     std::cout << "receive buffer granted: " << ClientInstance()->ReceiveBufferSize() << " bytes\n";
     EXPECT_EQ(ClientInstance()->ReceiveBufferSize(), 2 * granted);
+}
+
+// Through an adapter, the datagram leaves out of its interface from its address, and what comes
+// back tells the interface it arrived on.
+TEST(UdpTransportTest, SendsThroughAnAdapterAndTellsTheAdapterOfWhatArrives) {
+    const NetworkAdapter loopback{"lo", ::if_nametoindex("lo"), 0x7F000001, 8};
+    ASSERT_TRUE(loopback.Known());
+    for (const NetworkAdapter& adapter : OpenUdpTransport("0.0.0.0", 0)->Adapters()) {
+        EXPECT_NE(adapter.index, loopback.index) << "loopback is never an adapter to send through";
+    }
+    const std::unique_ptr<Transport> transport = OpenUdpTransport("0.0.0.0", 65536);
+    ASSERT_NE(transport, nullptr);
+
+    const int device = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in bound{};
+    bound.sin_family = AF_INET;
+    bound.sin_addr.s_addr = htonl(0x7F000001);
+    socklen_t length = sizeof bound;
+    ASSERT_EQ(::bind(device, reinterpret_cast<const sockaddr*>(&bound), sizeof bound), 0);
+    ASSERT_EQ(::getsockname(device, reinterpret_cast<sockaddr*>(&bound), &length), 0);
+
+    const std::uint8_t request[] = {1, 2, 3};
+    EXPECT_EQ(transport->Send(request, "127.0.0.1", ntohs(bound.sin_port), loopback), std::nullopt);
+    EXPECT_EQ(transport->Send(request, "no address", 9, loopback), "not an IPv4 address: no address");
+    std::uint8_t received[8] = {};
+    sockaddr_in client{};
+    length = sizeof client;
+    ASSERT_EQ(::recvfrom(device, received, sizeof received, 0, reinterpret_cast<sockaddr*>(&client), &length),
+              3);
+    EXPECT_EQ(ntohl(client.sin_addr.s_addr), loopback.address);
+    ASSERT_EQ(::sendto(device, received, 3, 0, reinterpret_cast<const sockaddr*>(&client), length), 3);
+    ::close(device);
+
+    unsigned int arrivedOn = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (arrivedOn == 0 && std::chrono::steady_clock::now() < end) {
+        transport->Receive(
+            [&](const ReceivedDatagram& datagram) {
+                arrivedOn = datagram.adapterIndex;
+                return true;
+            },
+            [] { return false; });
+    }
+    EXPECT_EQ(arrivedOn, loopback.index);
 }
 
 }  // namespace

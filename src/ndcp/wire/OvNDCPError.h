@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ndcp/wire/NetworkAdapter.h"
+
 // The completion record of one outcome of a pending request.
 struct OvNDCPError {
     std::int32_t Code = 0;
@@ -11,4 +13,5 @@ struct OvNDCPError {
     std::uint8_t Command = 0;
     std::string MacAddress;  // 12 upper-case hexadecimal digits
     std::string Password;
+    NetworkAdapter Adapter{};  // the adapter the answer arrived on; none for a time-out or unknown
 };
