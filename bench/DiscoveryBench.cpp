@@ -389,6 +389,7 @@ std::string SectionName(const Options& options, std::size_t runs) {
 std::vector<BenchRow> Rows(const Options& options, const std::vector<RunFigures>& runs) {
     Section section(SectionName(options, runs.size()));
     const bool atGoalScale = options.devices >= kGoalDevices;
+    if (options.OverDeviceNetworks()) section.Add("Discover left through", runs.front().utility.sentThrough);
     AddDiscoveryRows(section, runs, atGoalScale, options.OverDeviceNetworks() ? options.devices : 0);
     if (!options.OverDeviceNetworks()) AddIntakeRows(section, runs, atGoalScale);
     section.Add("receive buffer granted", FormatBytes(runs.front().utility.receiveBuffer));
@@ -419,7 +420,7 @@ std::vector<BenchRow> IdleRows(const Options& options) {
         "wake-ups a second (voluntary context switches over " + FormatMilliseconds(idle.seconds * 1000) + ")",
         FormatRate(idle.wakeupsPerSecond), "<= " + FormatRate(kGoalIdleWakeups),
         Verdict(idle.wakeupsPerSecond <= kGoalIdleWakeups));
-    section.Add("CPU time over that stretch", FormatMilliseconds(idle.cpuMs));
+    section.Add("CPU time over that stretch (counted in clock ticks)", FormatMilliseconds(idle.cpuMs));
     return section.Rows();
 }
 

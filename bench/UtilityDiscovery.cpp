@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <time.h>
 
@@ -115,6 +116,17 @@ void AddDesignedColumns(OvListView& list) {
     list.AddColumn(QStringLiteral("Netmask"), 240);
 }
 
+// "ov-lan1, ov-lan2 (failed: reason)"; an adapter the system chose is "the system's route".
+std::string AdapterSends(const std::vector<AdapterSend>& sends) {
+    std::string text;
+    for (const AdapterSend& send : sends) {
+        if (!text.empty()) text += ", ";
+        text += send.adapter.Known() ? send.adapter.name : "the system's route";
+        if (!send.failure.empty()) text += " (failed: " + send.failure + ")";
+    }
+    return text;
+}
+
 void SettleEvents(int ms) {
     QElapsedTimer timer;
     timer.start();
@@ -169,6 +181,7 @@ UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, in
         if (stallMs == 0) reading = sent;
         binding->Execute(kDiscoverCommand);
         const WallClock::time_point filled = WallClock::now();
+        result.sentThrough = AdapterSends(ClientInstance()->LastSends());
         probe.Stop();
         result.repaints = paints.count;
         const WallClock::time_point windowEnd = sent + std::chrono::milliseconds(kWindowMs);

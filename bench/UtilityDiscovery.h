@@ -20,6 +20,7 @@ struct UtilityDiscoveryResult {
     double longestBusyMs = 0;  // the same interval counted in this thread's CPU time: our own work
     std::size_t repaints = 0;  // repaints of the list during the window
     int receiveBuffer = 0;     // bytes the client's socket was granted
+    std::string sentThrough;   // the adapters the Discover left through, and where the send failed
     std::string error;         // empty when the run worked
 };
 
