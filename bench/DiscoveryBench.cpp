@@ -239,6 +239,11 @@ std::string MedianAndWorst(const std::vector<double>& values,
     return format(median) + " (worst " + format(*std::max_element(values.begin(), values.end())) + ")";
 }
 
+// A time of every run, "median X (worst Y)".
+std::string Times(const std::vector<RunFigures>& runs, const std::function<double(const RunFigures&)>& time) {
+    return MedianAndWorst(Each(runs, time), FormatMilliseconds);
+}
+
 // The rows of one section of the table.
 class Section {
 public:
@@ -290,8 +295,7 @@ void AddDiscoveryRows(Section& section, const std::vector<RunFigures>& runs, boo
                 atGoalScale ? "<= " + FormatMilliseconds(kGoalFillMs) : "",
                 atGoalScale ? Verdict(Median(fill) <= kGoalFillMs) : "");
     section.Add("window end to filled list repainted",
-                MedianAndWorst(Each(runs, [](const RunFigures& r) { return r.utility.shownMs; }),
-                               FormatMilliseconds));
+                Times(runs, [](const RunFigures& r) { return r.utility.shownMs; }));
 
     const std::vector<double> gaps = Each(runs, [](const RunFigures& r) { return r.utility.longestGapMs; });
     section.Add("longest event-loop gap in the window", MedianAndWorst(gaps, FormatMilliseconds),
@@ -304,8 +308,7 @@ void AddDiscoveryRows(Section& section, const std::vector<RunFigures>& runs, boo
     section.Add("longest gap counted in our CPU time", MedianAndWorst(busy, FormatMilliseconds));
 
     section.Add("client: send to last answer",
-                MedianAndWorst(Each(runs, [](const RunFigures& r) { return r.utility.lastArrivalMs; }),
-                               FormatMilliseconds));
+                Times(runs, [](const RunFigures& r) { return r.utility.lastArrivalMs; }));
 }
 
 // The client's intake against a plain recvfrom loop on the same burst, live and from a full queue.
@@ -317,8 +320,7 @@ void AddIntakeRows(Section& section, const std::vector<RunFigures>& runs, bool a
     section.Add("raw recvfrom: received",
                 CountRange(runs, [](const RunFigures& r) { return static_cast<double>(r.raw.received); }));
     section.Add("raw recvfrom: send to last answer",
-                MedianAndWorst(Each(runs, [](const RunFigures& r) { return r.raw.lastArrivalMs; }),
-                               FormatMilliseconds));
+                Times(runs, [](const RunFigures& r) { return r.raw.lastArrivalMs; }));
     const auto addIntake = [&](const std::string& what,
                                const std::function<const UtilityDiscoveryResult&(const RunFigures&)>& client,
                                const std::function<const RawIntakeResult&(const RunFigures&)>& raw) {
@@ -344,11 +346,9 @@ void AddIntakeRows(Section& section, const std::vector<RunFigures>& runs, bool a
             " / " +
             CountRange(runs, [](const RunFigures& r) { return static_cast<double>(r.queuedRaw.received); }));
     section.Add("queued burst: client drain time",
-                MedianAndWorst(Each(runs, [](const RunFigures& r) { return r.queuedUtility.lastArrivalMs; }),
-                               FormatMilliseconds));
+                Times(runs, [](const RunFigures& r) { return r.queuedUtility.lastArrivalMs; }));
     section.Add("queued burst: raw drain time",
-                MedianAndWorst(Each(runs, [](const RunFigures& r) { return r.queuedRaw.lastArrivalMs; }),
-                               FormatMilliseconds));
+                Times(runs, [](const RunFigures& r) { return r.queuedRaw.lastArrivalMs; }));
     addIntake(
         "queued burst", [](const RunFigures& r) -> const UtilityDiscoveryResult& { return r.queuedUtility; },
         [](const RunFigures& r) -> const RawIntakeResult& { return r.queuedRaw; });
@@ -372,11 +372,9 @@ void AddIntakeRows(Section& section, const std::vector<RunFigures>& runs, bool a
                 atGoalScale ? ">= " + FormatRatio(kGoalIntakeRatio) : "",
                 atGoalScale ? Verdict(cpuRatio >= kGoalIntakeRatio) : "");
     section.Add("queued burst: longest event-loop gap after the stall",
-                MedianAndWorst(Each(runs, [](const RunFigures& r) { return r.queuedUtility.longestGapMs; }),
-                               FormatMilliseconds));
+                Times(runs, [](const RunFigures& r) { return r.queuedUtility.longestGapMs; }));
     section.Add("queued burst: longest gap counted in our CPU time",
-                MedianAndWorst(Each(runs, [](const RunFigures& r) { return r.queuedUtility.longestBusyMs; }),
-                               FormatMilliseconds));
+                Times(runs, [](const RunFigures& r) { return r.queuedUtility.longestBusyMs; }));
 }
 
 std::string SectionName(const Options& options, std::size_t runs) {
@@ -420,7 +418,8 @@ std::vector<BenchRow> IdleRows(const Options& options) {
         "wake-ups a second (voluntary context switches over " + FormatMilliseconds(idle.seconds * 1000) + ")",
         FormatRate(idle.wakeupsPerSecond), "<= " + FormatRate(kGoalIdleWakeups),
         Verdict(idle.wakeupsPerSecond <= kGoalIdleWakeups));
-    section.Add("CPU time over that stretch (counted in clock ticks)", FormatMilliseconds(idle.cpuMs));
+    section.Add("CPU time over that stretch (in steps of " + FormatMilliseconds(idle.tickMs) + ")",
+                idle.cpuMs > 0 ? FormatMilliseconds(idle.cpuMs) : "0");
     return section.Rows();
 }
 

@@ -36,6 +36,8 @@ std::optional<std::uint64_t> VoluntarySwitches(qint64 pid) {
     return total;
 }
 
+double TickMs() { return 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK)); }
+
 // User and system CPU time of the process in milliseconds, from fields 14 and 15 of its stat line
 // (after the command name, which may hold blanks and ends at the last parenthesis); none once the
 // process has ended (state Z or X, field 3).
@@ -54,7 +56,7 @@ std::optional<double> CpuMs(qint64 pid) {
     std::uint64_t user = 0;
     std::uint64_t system = 0;
     if (!(fields >> user >> system)) return std::nullopt;
-    return static_cast<double>(user + system) * 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    return static_cast<double>(user + system) * TickMs();
 }
 
 void End(QProcess& process) {
@@ -95,5 +97,6 @@ IdleResult MeasureIdleWakeups(const QString& program, int settleMs, int measureM
     const double switches = static_cast<double>(*switchesAfter) - static_cast<double>(*switchesBefore);
     result.wakeupsPerSecond = std::max(0.0, switches) / result.seconds;
     result.cpuMs = *cpuAfter - *cpuBefore;
+    result.tickMs = TickMs();
     return result;
 }

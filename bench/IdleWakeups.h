@@ -9,6 +9,7 @@
 struct IdleResult {
     double wakeupsPerSecond = 0;
     double cpuMs = 0;    // CPU time the program used over the measured stretch
+    double tickMs = 0;   // the step in which the system counts CPU time
     double seconds = 0;  // length of the measured stretch
     std::string error;   // empty when the measurement worked
 };
