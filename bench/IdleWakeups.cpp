@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <string>
 #include <thread>
 
 #include <unistd.h>
@@ -14,11 +15,21 @@
 #include <QProcess>
 
 #include "BenchClock.h"
+#include "ProcessStatus.h"
 
 namespace {
 
 constexpr int kStartTimeoutMs = 10000;
 constexpr int kStopTimeoutMs = 5000;
+
+// The whole text of a file; none when it cannot be read (its process has gone).
+std::optional<std::string> FileText(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    if (!file) return std::nullopt;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
 
 // Voluntary context switches summed over the threads of the process; none once it has gone.
 std::optional<std::uint64_t> VoluntarySwitches(qint64 pid) {
@@ -26,11 +37,9 @@ std::optional<std::uint64_t> VoluntarySwitches(qint64 pid) {
     std::error_code error;
     std::uint64_t total = 0;
     for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-        std::ifstream status(task.path() / "status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::stoull(line.substr(24));
-        }
+        // A thread that ends while it is read counts no more.
+        const std::optional<std::string> status = FileText(task.path() / "status");
+        if (status) total += StatusVoluntarySwitches(*status).value_or(0);
     }
     if (error) return std::nullopt;
     return total;
@@ -38,25 +47,12 @@ std::optional<std::uint64_t> VoluntarySwitches(qint64 pid) {
 
 double TickMs() { return 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK)); }
 
-// User and system CPU time of the process in milliseconds, from fields 14 and 15 of its stat line
-// (after the command name, which may hold blanks and ends at the last parenthesis); none once the
-// process has ended (state Z or X, field 3).
+// CPU time of the process in milliseconds; none once it has ended.
 std::optional<double> CpuMs(qint64 pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return std::nullopt;
-    const std::size_t end = line.rfind(')');
-    if (end == std::string::npos) return std::nullopt;
-    std::istringstream fields(line.substr(end + 1));
-    std::string state;
-    fields >> state;
-    if (state == "Z" || state == "X") return std::nullopt;
-    std::string skipped;
-    for (int field = 4; field < 14; ++field) fields >> skipped;
-    std::uint64_t user = 0;
-    std::uint64_t system = 0;
-    if (!(fields >> user >> system)) return std::nullopt;
-    return static_cast<double>(user + system) * TickMs();
+    const std::optional<std::string> stat = FileText("/proc/" + std::to_string(pid) + "/stat");
+    const std::optional<std::uint64_t> ticks = stat ? StatCpuTicks(*stat) : std::nullopt;
+    if (!ticks) return std::nullopt;
+    return static_cast<double>(*ticks) * TickMs();
 }
 
 void End(QProcess& process) {
