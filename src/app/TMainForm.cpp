@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 #include "app/DottedText.h"
@@ -15,10 +16,13 @@
 #include "app/TDLG_SetIP.h"
 #include "app/TFM_About.h"
 #include "app/WindowStyle.h"
+#include "binding/OvNDCPRequest2Edits.h"
 #include "binding/OvStatusBar.h"
 #include "binding/UiHooks.h"
 #include "device/DeviceProfile.h"
+#include "device/Reachability.h"
 #include "device/SetIPRequest.h"
+#include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
 #include "ndcp/OvNDCPDevice.h"
 #include "ndcp/wire/NDCPPacket.h"
@@ -44,6 +48,15 @@ constexpr ColumnSpec kDeviceListColumns[] = {
 constexpr const char* kHiddenColumns = "0.0";
 
 QString MessageOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
+
+// The error's text, followed for a failed send by which adapters it failed on and why.
+QString MessageWithSendReason(const std::exception& error) {
+    const auto* const raised = dynamic_cast<const OvException*>(&error);
+    const OvNDCPClient* const client = ClientInstance();
+    if (!raised || raised->Code() != kSocketReadWriteError || !client) return MessageOf(error);
+    return MessageOf(error) + QLatin1Char(' ') +
+           QString::fromStdString(SendFailureReason(client->LastSends()));
+}
 
 int ShowModally(QDialog& dialog) { return dialog.exec(); }
 
@@ -273,9 +286,38 @@ void TMainForm::IMG_Refresh1Click() {
     try {
         ShowStatus(QStringLiteral("Discovering..."));
         DeviceListBinding_->Execute(kDiscoverCommand);
-        ShowStatus(DeviceCountText(DeviceList().RowCount()));
+        for (int row = 0; row < DeviceList().RowCount(); ++row) MarkReachability(row);
+        ShowStatus(DiscoveryOutcomeText());
     } catch (const std::exception& error) {
-        ShowStatus(MessageOf(error));
+        ShowStatus(MessageWithSendReason(error));
+    }
+}
+
+QString TMainForm::DiscoveryOutcomeText() const {
+    const int rows = DeviceList().RowCount();
+    const OvNDCPClient* const client = ClientInstance();
+    if (rows > 0 || !client) return DeviceCountText(rows);
+    const std::size_t answers = DeviceListBinding_->Request.Results.size();
+    return DeviceCountText(rows) + QLatin1Char(' ') +
+           QString::fromStdString(EmptyListReason(client->LastSends(), answers));
+}
+
+std::optional<QString> TMainForm::UnreachableText(int row) const {
+    const auto reason =
+        UnreachableReason(DeviceList().RowText(row, kIpColumn).toStdString(), RowAdapter(DeviceList(), row));
+    if (!reason) return std::nullopt;
+    return QString::fromStdString(*reason);
+}
+
+void TMainForm::MarkReachability(int row) {
+    QTreeWidgetItem* const item = DeviceList().Row(row);
+    if (!item) return;
+    const std::optional<QString> reason = UnreachableText(row);
+    // The icon reads at a glance; the tooltip and the accessible description say why.
+    item->setIcon(kIpColumn, reason ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    for (int column = 0; column < DeviceList().ColumnCount(); ++column) {
+        item->setToolTip(column, reason.value_or(QString()));
+        item->setData(column, Qt::AccessibleDescriptionRole, reason.value_or(QString()));
     }
 }
 
@@ -292,7 +334,7 @@ void TMainForm::IMG_SetIP1Click() {
     try {
         RunSetIP(row);
     } catch (const std::exception& error) {
-        ReportSetIPError(MessageOf(error));
+        ReportSetIPError(MessageWithSendReason(error));
     }
 }
 
@@ -311,6 +353,8 @@ void TMainForm::SendSetIP(int row, TDLG_SetIP& dialog) {
     AddSetIPVars(request.Vars, DottedTextFromEdits(dialog.IPEdits()).toStdString(),
                  DottedTextFromEdits(dialog.NetmaskEdits()).toStdString());
     request.Device.MacAddress = DeviceList().RowText(row, kMacColumn).toStdString();
+    // Through the adapter that heard the device alone: the authenticated request goes nowhere else.
+    request.Device.Adapter = RowAdapter(DeviceList(), row);
     {
         QString plain = dialog.TakePassword();
         const auto wipe = qScopeGuard([&plain] { WipeString(plain); });
@@ -321,6 +365,7 @@ void TMainForm::SendSetIP(int row, TDLG_SetIP& dialog) {
     request.Set();
     DeviceList().SetRowText(row, kIpColumn, QString::fromStdString(request.Vars.Var(0).Value));
     DeviceList().SetRowText(row, kNetmaskColumn, QString::fromStdString(request.Vars.Var(1).Value));
+    MarkReachability(row);
 }
 
 void TMainForm::ReportSetIPError(const QString& message) {
@@ -344,6 +389,8 @@ void TMainForm::OpenSelectedAddress(const QString& prefix, const QString& suffix
         const int row = DeviceList().SelectedRow();
         if (row < 0) return;
         opener_(prefix + DeviceList().RowText(row, kIpColumn) + suffix);
+        // It still opens: the user may know a route the program does not.
+        if (const auto reason = UnreachableText(row)) ShowStatus(*reason);
     } catch (const std::exception& error) {
         ShowStatus(MessageOf(error));
     }

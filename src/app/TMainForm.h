@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/ShellOpener.h"
 #include "binding/OvNDCPRequest2Edits.h"
@@ -105,6 +106,12 @@ private:
     void SendSetIP(int row, TDLG_SetIP& dialog);
     void ReportSetIPError(const QString& message);
     void OpenSelectedAddress(const QString& prefix, const QString& suffix);
+    // "N devices found.", and for an empty list why it is empty.
+    [[nodiscard]] QString DiscoveryOutcomeText() const;
+    // Why the row's device cannot be reached at its address from here, if so.
+    [[nodiscard]] std::optional<QString> UnreachableText(int row) const;
+    // Marks the row (icon, tooltip, accessible description) when its device is out of reach.
+    void MarkReachability(int row);
     void FinishPendingClose();
 
     [[nodiscard]] OvListView& DeviceList() const;

@@ -57,17 +57,32 @@ int OvListView::HeaderTextWidth(const QString& text) const {
     return header()->fontMetrics().horizontalAdvance(text) + 2 * margin;
 }
 
-QTreeWidgetItem* OvListView::AppendRow(const QStringList& texts) {
+namespace {
+
+QTreeWidgetItem* NewRow(const QStringList& texts, const QVariant& tag) {
     auto* const item = new QTreeWidgetItem(texts);  // owned by the list view once added
+    if (tag.isValid()) item->setData(0, Qt::UserRole, tag);
+    return item;
+}
+
+}  // namespace
+
+QTreeWidgetItem* OvListView::AppendRow(const QStringList& texts, const QVariant& tag) {
+    QTreeWidgetItem* const item = NewRow(texts, tag);
     addTopLevelItem(item);
     return item;
 }
 
-void OvListView::AppendRows(const QList<QStringList>& rows) {
+void OvListView::AppendRows(const QList<QStringList>& rows, const QList<QVariant>& tags) {
     QList<QTreeWidgetItem*> items;
     items.reserve(rows.size());
-    for (const QStringList& texts : rows) items.append(new QTreeWidgetItem(texts));
+    for (qsizetype i = 0; i < rows.size(); ++i) items.append(NewRow(rows[i], tags.value(i)));
     addTopLevelItems(items);  // one insertion for the whole batch
+}
+
+QVariant OvListView::RowTag(int row) const {
+    const QTreeWidgetItem* const item = topLevelItem(row);
+    return item ? item->data(0, Qt::UserRole) : QVariant();
 }
 
 void OvListView::ClearRows() { clear(); }

@@ -32,9 +32,12 @@ public:
     // The width the header needs to draw the text in its font.
     [[nodiscard]] int HeaderTextWidth(const QString& text) const;
 
-    // Rows. Appending costs the same for the first row and the ten-thousandth.
-    QTreeWidgetItem* AppendRow(const QStringList& texts);
-    void AppendRows(const QList<QStringList>& rows);
+    // Rows, each with an optional tag that stays with it (the data of Qt::UserRole in column 0).
+    // Appending costs the same for the first row and the ten-thousandth.
+    QTreeWidgetItem* AppendRow(const QStringList& texts, const QVariant& tag = {});
+    // tags holds one per row, or is empty.
+    void AppendRows(const QList<QStringList>& rows, const QList<QVariant>& tags = {});
+    [[nodiscard]] QVariant RowTag(int row) const;
     void ClearRows();
     [[nodiscard]] int RowCount() const { return topLevelItemCount(); }
     [[nodiscard]] QTreeWidgetItem* Row(int row) const { return topLevelItem(row); }

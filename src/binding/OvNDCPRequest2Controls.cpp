@@ -134,6 +134,7 @@ void OvNDCPRequest2Controls::ExecuteSynchronously(std::uint8_t command) {
         bool more = Request.Discover(true);
         const ResponsesScope responses(*this);
         for (; more; more = Request.Discover(false)) {
+            responseAdapter_ = Request.AnswerAdapter();
             if (AnswerPassesFilter()) PutResponse(command);
         }
         summaryTemplate = kDiscoverSummaryTemplate;
@@ -180,6 +181,7 @@ void OvNDCPRequest2Controls::OnDiscoverCompletion(const OvNDCPError& outcome, co
     }
     if (tearingDown_) return;
     Request.Vars.Assign(vars);
+    responseAdapter_ = outcome.Adapter;
     if (outcome.Code != kOk || !AnswerPassesFilter()) return;
     try {
         PutResponse(outcome.Command);

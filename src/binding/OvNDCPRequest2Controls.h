@@ -62,6 +62,8 @@ protected:
     // EndResponses runs however the command leaves, and must not raise.
     virtual void BeginResponses() {}
     virtual void EndResponses() noexcept {}
+    // The adapter the answer being put was heard on; none when not known.
+    [[nodiscard]] const NetworkAdapter& ResponseAdapter() const noexcept { return responseAdapter_; }
 
 private:
     class ResponsesScope;
@@ -71,6 +73,7 @@ private:
     void OnDiscoverCompletion(const OvNDCPError& outcome, const OvNDCPVarList& vars);
     void OnGetCompletion(const OvNDCPError& outcome, const OvNDCPVarList& vars);
 
+    NetworkAdapter responseAdapter_;
     QPointer<QWidget> ownerForm_;
     QPointer<QWidget> statusControl_;
     std::uint32_t pendingCount_ = 0;

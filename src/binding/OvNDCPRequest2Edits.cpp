@@ -79,10 +79,15 @@ void OvNDCPRequest2Edits::RebuildColumnsIfNeeded(const std::vector<Column>& colu
     }
 }
 
+NetworkAdapter RowAdapter(const OvListView& listView, int row) {
+    return listView.RowTag(row).value<NetworkAdapter>();
+}
+
 void OvNDCPRequest2Edits::BeforeRequest(std::uint8_t) {
     if (!listView_) return;
     RebuildColumnsIfNeeded(ColumnOrder());
     gatheredRows_.clear();
+    gatheredTags_.clear();
     listView_->ClearRows();
     macIndex_.clear();
     macIndexPositions_.clear();
@@ -157,10 +162,12 @@ void OvNDCPRequest2Edits::AddRow(std::uint8_t command) {
     QStringList texts;
     texts.reserve(static_cast<qsizetype>(layout.columns.size()));
     for (const Column& column : layout.columns) texts.push_back(QString::fromStdString(ColumnValue(column)));
+    const QVariant adapter = QVariant::fromValue(ResponseAdapter());
     if (gatheringRows_) {
         gatheredRows_.push_back(std::move(texts));
+        gatheredTags_.push_back(adapter);
     } else {
-        listView_->AppendRow(texts);
+        listView_->AppendRow(texts, adapter);
     }
     // The index follows the new row only if it was built for this layout's MAC address columns;
     // otherwise it falls behind, and the next duplicate check rebuilds it from the list.
@@ -178,8 +185,9 @@ int OvNDCPRequest2Edits::ListedRows() const {
 
 void OvNDCPRequest2Edits::AppendGatheredRows() {
     if (gatheredRows_.isEmpty()) return;
-    if (listView_) listView_->AppendRows(gatheredRows_);
+    if (listView_) listView_->AppendRows(gatheredRows_, gatheredTags_);
     gatheredRows_.clear();
+    gatheredTags_.clear();
 }
 
 void OvNDCPRequest2Edits::BeginResponses() { gatheringRows_ = true; }

@@ -15,6 +15,9 @@
 #include "binding/OvListView.h"
 #include "binding/OvNDCPRequest2Controls.h"
 
+// The adapter the device of a listed row was heard on; none when not known.
+[[nodiscard]] NetworkAdapter RowAdapter(const OvListView& listView, int row);
+
 // Shows a request's answers as rows of a report-style list view (one row per answer, one device
 // per MAC address for a discovery) or, without a list view, in individually bound controls, and
 // reads those controls back into the request's variables.
@@ -91,5 +94,6 @@ private:
     std::vector<int> shapeScratch_;
     bool gatheringRows_ = false;
     QList<QStringList> gatheredRows_;
+    QList<QVariant> gatheredTags_;  // the adapter of each gathered row
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };

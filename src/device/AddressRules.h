@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,9 @@ enum class AddressKind { IpAddress, Netmask };
 // kAddressNumberOutOfRange for a number above 255 or a piece that is not a number, and
 // kNetmaskNotContiguous for a netmask whose bits are not ones followed by zeros.
 [[nodiscard]] std::uint32_t CheckedAddress(std::string_view dotted, AddressKind kind);
+
+// The 32 bits of a dotted address as CheckedAddress reads it, or none where it would raise.
+[[nodiscard]] std::optional<std::uint32_t> ParsedAddress(std::string_view dotted);
 
 // Four decimal numbers without leading zeros, the form the value codec reads (a leading zero would
 // make it read the number as octal, and "08" as no address at all, which it sends as

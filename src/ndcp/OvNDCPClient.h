@@ -50,13 +50,6 @@ struct NDCPReqData {
 
 }  // namespace detail
 
-// How a request left through one adapter: the adapter (none along the system's route) and the
-// system's reason when the send failed there.
-struct AdapterSend {
-    NetworkAdapter adapter;
-    std::string failure;  // empty when it left
-};
-
 // The one protocol endpoint: the transport, the sequence counter and the pending requests.
 // Everything runs on the thread of its owner's event loop: answers arrive through the transport's
 // readiness notification, time-outs are found by a 20 ms sweep of the clock that runs only while

@@ -27,7 +27,9 @@ TEST_F(MainFormTest, TheInitialTimerStartsExactlyOneDiscovery100MsAfterStart) {
     EXPECT_TRUE(responder.Requests().empty());
     form->InitialTimerTimer();  // what the timer's expiry calls
     EXPECT_FALSE(timer.isActive());
-    EXPECT_EQ(Status(), QStringLiteral("0 device found."));
+    EXPECT_EQ(Status(),
+              QStringLiteral("0 device found. Nothing answered on eth0 (192.168.0.0/24). A firewall "
+                             "must let in UDP datagrams from port 64512."));
     EXPECT_EQ(responder.Requests().size(), 1u);
     EXPECT_EQ(statusWhileWaiting, QStringLiteral("Discovering..."));
 }
@@ -58,7 +60,12 @@ TEST_F(MainFormTest, RefreshListsTheModelsDevicesOncePerMacAndCountsThem) {
     FakeDevice renamedFirst = kFirst;
     renamedFirst.name = "Renamed";
     const Case cases[] = {
-        {"no device", {}, false, {}, "0 device found."},
+        {"no device",
+         {},
+         false,
+         {},
+         "0 device found. Nothing answered on eth0 (192.168.0.0/24). A firewall must let in UDP datagrams "
+         "from port 64512."},
         {"one device", {kFirst}, false, {"Storage-1"}, "1 device found."},
         {"three devices",
          {kFirst, kSecond, kThird},
@@ -83,6 +90,40 @@ TEST_F(MainFormTest, RefreshListsTheModelsDevicesOncePerMacAndCountsThem) {
     EXPECT_EQ(RowTexts(0),
               QStringList({"KVX-770B", "Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"}));
     EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(MainFormTest, AnEmptyListSaysWhy) {
+    const NetworkAdapter eth1{"eth1", 3, 0x0AC60201, 24};
+    const struct {
+        const char* name;
+        std::vector<NetworkAdapter> adapters;
+        std::vector<FakeDevice> devices;
+        const char* status;
+    } cases[] = {
+        {"no adapter", {}, {}, "Socket read/write error! No network adapter is up with an IPv4 address."},
+        {"fails on its only adapter",
+         {eth1},
+         {},
+         "Socket read/write error! Sending failed on eth1: Network is unreachable."},
+        {"fails on one of two",
+         {FakeNetwork::FirstAdapter(), eth1},
+         {},
+         "0 device found. Sending failed on eth1: Network is unreachable. Nothing answered on eth0 "
+         "(192.168.0.0/24). A firewall must let in UDP datagrams from port 64512."},
+        {"only another model",
+         {FakeNetwork::FirstAdapter()},
+         {kOtherModel},
+         "0 device found. 1 device answered, none of them a KVX-770B."},
+    };
+    CreateForm();
+    responder.FailSendThrough(eth1.index);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        responder.SetAdapters(c.adapters);
+        AnswerDiscoveries(responder, c.devices);
+        ClickButton("IMG_Refresh1");
+        EXPECT_EQ(Status(), QString::fromLatin1(c.status));
+    }
 }
 
 TEST_F(MainFormTest, AFailedSetUpStaysOnTheStatusBarAndTheCommandsReportIt) {

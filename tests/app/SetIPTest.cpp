@@ -164,4 +164,43 @@ TEST_F(SetIPTest, WhileTheSetWaitsRefreshIsIgnoredAndExitEndsAfterItWithoutABox)
     EXPECT_EQ(Status(), QStringLiteral("Connection timeout!"));
 }
 
+// A device heard on a second adapter at an address outside that adapter's network: marked, still
+// opened, and re-addressed through that adapter alone.
+TEST_F(SetIPTest, ADeviceOutsideItsAdaptersNetworkIsMarkedAndSetThroughThatAdapterAlone) {
+    const NetworkAdapter eth1{"eth1", 3, 0x0AC60201, 24};  // 10.198.2.1/24
+    responder.SetAdapters({FakeNetwork::FirstAdapter(), eth1});
+    responder.SetHandler([](FakeNetwork& self, const Datagram& request) {
+        const bool second = self.SentThrough().back().index == 3;
+        const FakeDevice d =
+            second ? FakeDevice{"KVX-770B", "Far", "001122334466", "192.168.1.50", "255.255.255.0"}
+                   : FakeDevice{"KVX-770B", "Near", "001122334455", "192.168.0.101", "255.255.255.0"};
+        self.Reply(BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
+                               DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask)));
+    });
+    ClickButton("IMG_Refresh1");
+    ASSERT_EQ(List().RowCount(), 2);
+    const int far = List().RowText(0, 1) == "Far" ? 0 : 1;
+    const QString reason = QStringLiteral(
+        "192.168.1.50 is outside this PC's network on eth1 (10.198.2.0/24). Use Set IP to give it an address "
+        "in "
+        "that network.");
+    EXPECT_EQ(List().Row(far)->toolTip(1), reason);
+    EXPECT_FALSE(List().Row(far)->icon(3).isNull());
+    EXPECT_TRUE(List().Row(1 - far)->toolTip(1).isEmpty());
+    EXPECT_TRUE(List().Row(1 - far)->icon(3).isNull());
+
+    List().SelectRow(far);
+    ClickButton("IMG_Manage1");
+    EXPECT_EQ(opened.back(), QStringLiteral("http://192.168.1.50/"));
+    EXPECT_EQ(Status(), reason);
+
+    const std::size_t sent = responder.Requests().size();
+    RunSetIP({"10.198.2.50", "255.255.255.0", "secret"}, 0);
+    ASSERT_EQ(responder.Requests().size(), sent + 1);
+    EXPECT_EQ(responder.SentThrough().back(), eth1);
+    EXPECT_EQ(List().RowText(far, 3), QStringLiteral("10.198.2.50"));
+    EXPECT_TRUE(List().Row(far)->toolTip(1).isEmpty());
+    EXPECT_TRUE(List().Row(far)->icon(3).isNull());
+}
+
 }  // namespace

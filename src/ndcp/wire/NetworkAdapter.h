@@ -23,5 +23,12 @@ struct NetworkAdapter {
     friend bool operator==(const NetworkAdapter&, const NetworkAdapter&) = default;
 };
 
+// How a request left through one adapter: the adapter (none along the system's route) and the
+// system's reason when the send failed there.
+struct AdapterSend {
+    NetworkAdapter adapter;
+    std::string failure;  // empty when it left
+};
+
 // The dotted text of an IPv4 address in host byte order.
 [[nodiscard]] std::string Ipv4Text(std::uint32_t address);
