@@ -396,11 +396,11 @@ std::vector<BenchRow> Rows(const Options& options, const std::vector<RunFigures>
 }
 
 // The application with its window open over the device networks, once its start-up discovery is
-// done: how often it wakes up with nothing pending.
-std::vector<BenchRow> IdleRows(const Options& options) {
+// done: how often it wakes up with nothing pending. A measurement that fails is an error row, with
+// the reason in error too.
+std::vector<BenchRow> IdleRows(const Options& options, std::string& error) {
     Section section("idle, window open, " + std::to_string(options.devices) + " devices");
     IdleResult idle;
-    std::string error;
     const auto sent = WithSimulators(
         options,
         [&](std::uint16_t) {
@@ -440,6 +440,8 @@ int main(int argc, char** argv) {
         runs.push_back(*run);
     }
     PrintRows(Rows(options, runs));
-    if (!options.idleProgram.isEmpty()) PrintRows(IdleRows(options));
-    return 0;
+    if (options.idleProgram.isEmpty()) return 0;
+    std::string error;
+    PrintRows(IdleRows(options, error));
+    return error.empty() ? 0 : 1;
 }
