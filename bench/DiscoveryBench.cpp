@@ -111,11 +111,15 @@ double PeakResidentBytes() {
 }
 
 // Where the simulators run: one on loopback, or one in each device network on the devices' port.
+// There they end with this program even when it dies without stopping them, since they would
+// otherwise keep their network alive.
 std::vector<SimulatorPlace> Places(const Options& options) {
     if (!options.OverDeviceNetworks()) return {SimulatorPlace{}};
     std::vector<SimulatorPlace> places;
     for (const QString& network : options.deviceNetworks) {
-        places.push_back({QStringLiteral("0.0.0.0"), kDevicePort, {"nsenter", "--net=" + network, "--"}});
+        const QStringList through = {"setpriv", "--pdeathsig",      "TERM", "--",
+                                     "nsenter", "--net=" + network, "--"};
+        places.push_back({QStringLiteral("0.0.0.0"), kDevicePort, through});
     }
     return places;
 }
