@@ -122,6 +122,10 @@ constexpr OptionRule kOptions[] = {
      [](SimOptions& o, std::string_view n, std::string_view v) {
          o.devices = WholeNumber(n, v, std::size_t{0}, kMaxDevices);
      }},
+    {"--first-number", ValueUse::kRequired,
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+         o.firstNumber = WholeNumber(n, v, std::size_t{1}, kMaxDevices);
+     }},
     {"--model", ValueUse::kRequired,
      [](SimOptions& o, std::string_view n, std::string_view v) { o.model = BoundedText(n, v); }},
     {"--other-models", ValueUse::kRequired,
@@ -254,9 +258,9 @@ std::vector<SimDevice> BuildDevices(const SimOptions& options) {
                                      entry.password.value_or(options.password)));
     }
     const std::size_t derived = DerivedCount(options);
-    for (std::size_t i = 1; i <= derived + options.otherModels; ++i) {
-        devices.push_back(
-            DerivedDevice(i, i <= derived ? options.model : options.otherModel, options.password));
+    for (std::size_t i = 0; i < derived + options.otherModels; ++i) {
+        devices.push_back(DerivedDevice(options.firstNumber + i,
+                                        i < derived ? options.model : options.otherModel, options.password));
     }
     return devices;
 }
@@ -272,6 +276,9 @@ Answers NDCP requests on a UDP port as one or more simulated storage devices.
 Devices
   --devices N            derived devices of the model (default 3, or 0 when --device is given):
                          "Storage-1", 00:11:22:33:44:01, 192.168.0.101, 255.255.255.0, ...
+  --first-number N       number of the first derived device (default 1): "Storage-N",
+                         00:11:22:33:44:00 plus N, 192.168.0.100 plus N; simulators side by side
+                         then answer as different devices
   --model TEXT           module name the devices report (default "[MODEL]")
   --other-models K       K more derived devices of another model (default 0)
   --other-model TEXT     module name of those (default "[OTHER MODEL]")
