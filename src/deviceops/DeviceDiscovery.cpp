@@ -1,0 +1,91 @@
+#include "deviceops/DeviceDiscovery.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <unordered_set>
+
+#include <QObject>
+
+#include "errors/OvException.h"
+#include "ndcp/OvNDCPClient.h"
+#include "ndcp/OvNDCPRequest.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds kProgressInterval{100};
+constexpr std::chrono::milliseconds kTimeoutUnit{10};
+
+// A discovery request as the window sends it, through the adapter given.
+void PrepareDiscovery(OvNDCPRequest& request, const NetworkAdapter& through, std::int32_t timeout) {
+    request.Device.MacAddress = std::string(kBroadcastMac);
+    request.Device.Password = std::string(kDefaultPassword);
+    request.Device.Adapter = through;
+    request.Timeout = timeout;
+    SetDiscoveryVars(request.Vars);
+}
+
+// Whether the answer now in the request's variables passes the filter; one it cannot read does not.
+bool PassesFilter(const OvNDCPRequest& request, std::string_view filter) {
+    try {
+        return request.PassesFilter(filter);
+    } catch (const OvException&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+DiscoveryRun DiscoverDevices(const DiscoveryChoice& choice) {
+    OvNDCPRequest request;
+    PrepareDiscovery(request, choice.through, choice.timeout);
+    const std::string_view filter = choice.allModels ? std::string_view() : kDiscoveryFilter;
+
+    QObject context;
+    std::unique_ptr<Clock::Ticker> ticker;
+    if (choice.progress) {
+        ticker = ClientClock().Every(kProgressInterval, &context,
+                                     [&request, &choice] { choice.progress(request.Results.size()); });
+    }
+    DiscoveryRun run;
+    bool more = request.Discover(true);
+    ticker.reset();
+    if (const OvNDCPClient* const client = ClientInstance()) run.sends = client->LastSends();
+    run.answers = request.Results.size();
+    run.dropped = request.DroppedAnswers();
+
+    std::unordered_set<std::string> macs;
+    for (; more; more = request.Discover(false)) {
+        if (!PassesFilter(request, filter)) continue;
+        ListedDevice device = ListedDeviceFromAnswer(request.Vars, request.AnswerAdapter());
+        if (!macs.insert(device.mac).second) continue;
+        run.devices.push_back(std::move(device));
+    }
+    return run;
+}
+
+std::optional<ListedDevice> FindDeviceByMac(const MacBytes& mac, const NetworkAdapter& through,
+                                            std::int32_t timeout, std::string_view filter) {
+    OvNDCPRequest request;
+    PrepareDiscovery(request, through, timeout);
+    std::optional<ListedDevice> found;
+    bool timedOut = false;
+    // The callback goes with this call: later answers of the pending Discover find it gone.
+    const auto alive = std::make_shared<const int>(0);
+    const OvNDCPCallback callback(
+        [&](const OvNDCPError& outcome, const OvNDCPVarList& vars) {
+            if (outcome.Code == kConnectionTimeout) timedOut = true;
+            if (outcome.Code != kOk || found) return;
+            request.Vars.Assign(vars);
+            ListedDevice device = ListedDeviceFromAnswer(request.Vars, outcome.Adapter);
+            if (MacTextToBytes(device.mac) != mac || !PassesFilter(request, filter)) return;
+            found = std::move(device);
+        },
+        alive);
+    static_cast<void>(request.DiscoverAsync(callback));
+    // A little beyond the time-out, so that the client's own sweep ends the wait.
+    const auto limit = timeout * kTimeoutUnit + std::chrono::milliseconds(OvNDCPClient::kSweepIntervalMs * 5);
+    ClientClock().ProcessEventsWhile([&] { return !found && !timedOut && ClientInstance() != nullptr; },
+                                     limit);
+    return found;
+}
