@@ -207,7 +207,7 @@ int Discover(const DiscoverArguments& arguments, std::ostream& out, std::ostream
                         std::to_string(OvNDCPRequest::kMaxDiscoverAnswers) + " were left out.");
     }
     if (run.devices.empty()) {
-        Report(err, "0 device found. " + EmptyListReason(run.sends, run.answers));
+        Report(err, "0 device found. " + EmptyListReason(run.sends, run.answered));
         return kExitNoDevice;
     }
     if (const std::string failures = SendFailures(run.sends); !failures.empty()) Report(err, failures);

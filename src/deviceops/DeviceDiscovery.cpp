@@ -51,16 +51,17 @@ DiscoveryRun DiscoverDevices(const DiscoveryChoice& choice) {
     bool more = request.Discover(true);
     ticker.reset();
     if (const OvNDCPClient* const client = ClientInstance()) run.sends = client->LastSends();
-    run.answers = request.Results.size();
     run.dropped = request.DroppedAnswers();
 
-    std::unordered_set<std::string> macs;
+    std::unordered_set<std::string> answered;
+    std::unordered_set<std::string> listed;
     for (; more; more = request.Discover(false)) {
-        if (!PassesFilter(request, filter)) continue;
         ListedDevice device = ListedDeviceFromAnswer(request.Vars, request.AnswerAdapter());
-        if (!macs.insert(device.mac).second) continue;
+        answered.insert(device.mac);
+        if (!PassesFilter(request, filter) || !listed.insert(device.mac).second) continue;
         run.devices.push_back(std::move(device));
     }
+    run.answered = answered.size();
     return run;
 }
 

@@ -25,7 +25,7 @@ struct DiscoveryChoice {
 
 struct DiscoveryRun {
     std::vector<ListedDevice> devices;  // one per MAC address, the first answer's, in order of arrival
-    std::size_t answers = 0;            // answers collected, of any model and duplicates included
+    std::size_t answered = 0;           // devices that answered, of any model, each MAC address once
     std::size_t dropped = 0;            // answers beyond what one discovery keeps
     std::vector<AdapterSend> sends;     // how the Discover left
 };

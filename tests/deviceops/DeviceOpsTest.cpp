@@ -34,7 +34,7 @@ TEST_F(DeviceOpsTest, DiscoveryReportsProgressAndKeepsTheFirstAnswerOfEachMac) {
     ASSERT_EQ(run.devices.size(), 1u);
     EXPECT_EQ(run.devices[0].name, "a");
     EXPECT_EQ(run.devices[0].adapter, FakeNetwork::FirstAdapter());
-    EXPECT_EQ(run.answers, 2u);
+    EXPECT_EQ(run.answered, 1u);
     ASSERT_EQ(run.sends.size(), 1u);
     EXPECT_TRUE(run.sends[0].failure.empty());
     // Every 100 ms of the 500 ms, with the answers in by then.
