@@ -85,25 +85,41 @@ std::string TableText(std::span<const ListedDevice> devices) {
 
 // ---- JSON
 
+// Printable ASCII that a JSON string holds as it is.
+constexpr bool IsPlainJson(char c) noexcept { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; }
+
+void AppendJsonCharacter(std::string& out, char32_t code) {
+    if (code == '"' || code == '\\') {
+        out += '\\';
+        out.push_back(static_cast<char>(code));
+    } else if (IsControlCharacter(code) || code == 0x2028 || code == 0x2029) {
+        out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHexDigits[code >> shift & 0xF]);
+    } else {
+        AppendUtf8(out, code);
+    }
+}
+
 void AppendJsonString(std::string& out, std::string_view bytes) {
     out += '"';
-    ForEachCharacter(bytes, [&out](char32_t code) {
-        if (code == '"' || code == '\\') {
-            out += '\\';
-            out.push_back(static_cast<char>(code));
-        } else if (IsControlCharacter(code) || code == 0x2028 || code == 0x2029) {
-            out += "\\u";
-            for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHexDigits[code >> shift & 0xF]);
-        } else {
-            AppendUtf8(out, code);
-        }
-    });
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        // Runs of plain characters, the whole of nearly every field, are copied as they are.
+        std::size_t end = pos;
+        while (end < bytes.size() && IsPlainJson(bytes[end])) ++end;
+        out.append(bytes.substr(pos, end - pos));
+        if (end == bytes.size()) break;
+        const DecodedCharacter c = CharacterAt(bytes, end);
+        AppendJsonCharacter(out, c.code);
+        pos = end + c.length;
+    }
     out += '"';
 }
 
 std::string JsonText(std::span<const ListedDevice> devices) {
     if (devices.empty()) return "[]\n";
+    constexpr std::size_t kTypicalObjectSize = 160;
     std::string text = "[\n";
+    text.reserve(devices.size() * kTypicalObjectSize);
     for (std::size_t d = 0; d < devices.size(); ++d) {
         const auto fields = Fields(devices[d]);
         text += "  {";

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <QObject>
@@ -34,13 +35,34 @@ bool PassesFilter(const OvNDCPRequest& request, std::string_view filter) {
     }
 }
 
+// The discovery filter reads nothing but the module name, part 0 of the discovery variable.
+static_assert(kDiscoveryFilter.starts_with("$0.0=") &&
+              kDiscoveryFilter.find('$', 1) == std::string_view::npos);
+
+// Whether answers pass the discovery filter: the request's own evaluation, run once for each module
+// name, so that thousands of answers of one model cost one evaluation.
+class ModelFilter {
+public:
+    ModelFilter(OvNDCPRequest& scratch, bool allModels) : scratch_(scratch), allModels_(allModels) {}
+
+    bool Passes(const OvNDCPVarList& answer, const std::string& module) {
+        if (allModels_) return true;
+        if (const auto known = verdicts_.find(module); known != verdicts_.end()) return known->second;
+        scratch_.Vars.Assign(answer);
+        return verdicts_.emplace(module, PassesFilter(scratch_, kDiscoveryFilter)).first->second;
+    }
+
+private:
+    OvNDCPRequest& scratch_;
+    const bool allModels_;
+    std::unordered_map<std::string, bool> verdicts_;
+};
+
 }  // namespace
 
 DiscoveryRun DiscoverDevices(const DiscoveryChoice& choice) {
     OvNDCPRequest request;
     PrepareDiscovery(request, choice.through, choice.timeout);
-    const std::string_view filter = choice.allModels ? std::string_view() : kDiscoveryFilter;
-
     QObject context;
     std::unique_ptr<Clock::Ticker> ticker;
     if (choice.progress) {
@@ -48,17 +70,21 @@ DiscoveryRun DiscoverDevices(const DiscoveryChoice& choice) {
                                      [&request, &choice] { choice.progress(request.Results.size()); });
     }
     DiscoveryRun run;
-    bool more = request.Discover(true);
+    static_cast<void>(request.Discover(true));
     ticker.reset();
     if (const OvNDCPClient* const client = ClientInstance()) run.sends = client->LastSends();
     run.dropped = request.DroppedAnswers();
 
-    std::unordered_set<std::string> answered;
-    std::unordered_set<std::string> listed;
-    for (; more; more = request.Discover(false)) {
-        ListedDevice device = ListedDeviceFromAnswer(request.Vars, request.AnswerAdapter());
+    // The answers are read where the request keeps them, in order of arrival, without a copy each.
+    ModelFilter filter(request, choice.allModels);
+    std::unordered_set<std::string> answered(request.Results.size());
+    std::unordered_set<std::string> listed(request.Results.size());
+    run.devices.reserve(request.Results.size());
+    for (std::size_t i = 0; i < request.Results.size(); ++i) {
+        const OvNDCPVarList& answer = *request.Results[i];
+        ListedDevice device = ListedDeviceFromAnswer(answer, request.ResultAdapter(i));
         answered.insert(device.mac);
-        if (!PassesFilter(request, filter) || !listed.insert(device.mac).second) continue;
+        if (!filter.Passes(answer, device.module) || !listed.insert(device.mac).second) continue;
         run.devices.push_back(std::move(device));
     }
     run.answered = answered.size();
