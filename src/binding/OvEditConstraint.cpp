@@ -74,6 +74,24 @@ void HideCaptionAndBevels(QWidget& panel) {
     }
 }
 
+// Sets a switch of the engine for its lifetime and resets it on every way out, unless the engine
+// went away meanwhile (a handler run inside may delete it).
+class RaisedWhileAlive {
+public:
+    RaisedWhileAlive(const std::shared_ptr<void>& alive, bool& flag) : alive_(alive), flag_(flag) {
+        flag_ = true;
+    }
+    ~RaisedWhileAlive() {
+        if (!alive_.expired()) flag_ = false;
+    }
+    RaisedWhileAlive(const RaisedWhileAlive&) = delete;
+    RaisedWhileAlive& operator=(const RaisedWhileAlive&) = delete;
+
+private:
+    std::weak_ptr<void> alive_;
+    bool& flag_;
+};
+
 // The character of an 8-bit specifier character.
 QChar Latin1(char c) { return QChar::fromLatin1(c); }
 
@@ -93,6 +111,7 @@ void OvEditConstraint::RestoreHandlers() noexcept {
         // does nothing once the engine is gone.
         if (IsOwnHandler(entry.Edit->OnChange())) entry.Edit->SetOnChange(entry.SavedOnChange);
         if (IsOwnHandler(entry.Edit->OnExit())) entry.Edit->SetOnExit(entry.SavedOnExit);
+        entry.Edit->SetDroppedOnEntry(entry.SavedDroppedOnEntry);
     }
 }
 
@@ -107,12 +126,17 @@ bool OvEditConstraint::IsOwnHandler(const OvEdit::Handler& handler) const {
 
 void OvEditConstraint::ConstrainEdit(std::string_view specifier, OvEdit& edit) {
     const EditSpecifier rules = ParseEditSpecifier(specifier);  // raises before anything changes
+    const bool first = FindEntry(&edit) == nullptr;
     auto entry = std::make_unique<detail::EditConstraint_s>();
     static_cast<EditSpecifier&>(*entry) = rules;
     entry->Edit = &edit;
     entry->SavedOnChange = edit.OnChange();
     entry->SavedOnExit = edit.OnExit();
+    entry->SavedDroppedOnEntry = edit.DroppedOnEntry();
     entries_.push_back(std::move(entry));
+    // The advance character typed into a field it has just moved the focus to is the user's habit of
+    // ending the previous field with it, not a wish to skip this one.
+    if (first && rules.AdvanceChar != 0) edit.SetDroppedOnEntry(Latin1(rules.AdvanceChar));
     if (rules.Width > 0) edit.setFixedWidth(rules.Width);
     edit.SetMaxLen(rules.MaxLen);
     edit.SetOnChange(ChangeHandler());
@@ -165,10 +189,19 @@ const detail::EditConstraint_s* OvEditConstraint::FindEntry(const OvEdit* edit) 
     return nullptr;
 }
 
+void OvEditConstraint::Remember(const OvEdit& edit) {
+    if (detail::EditConstraint_s* const entry = FindEntry(&edit)) entry->LastText = edit.text();
+}
+
+void OvEditConstraint::SetTextInPlace(OvEdit& edit, const QString& text) {
+    const RaisedWhileAlive holding(alive_, holdingFocus_);
+    edit.setText(text);  // runs EditChange
+}
+
 void OvEditConstraint::MoveFocusOn(OvEdit& edit) const {
     // Only typing moves the focus: a text the program sets into an edit without focus, or the last
     // accepted text put back after a report, leaves the focus where it is.
-    if (reporting_ || !edit.hasFocus()) return;
+    if (reporting_ || holdingFocus_ || !edit.hasFocus()) return;
     PostFocusNext(form_ ? form_.data() : edit.window());
 }
 
@@ -252,16 +285,7 @@ void OvEditConstraint::EditExit(OvEdit& edit) {
 void OvEditConstraint::Report(detail::EditConstraint_s& entry, OvEdit& edit, const std::string& message) {
     const std::weak_ptr<void> alive = alive_;
     const QPointer<OvEdit> guard(&edit);
-    // Resets the switch on every way out, unless the engine went away meanwhile.
-    struct ReportingScope {
-        const std::weak_ptr<void>& alive;
-        bool& reporting;
-        ~ReportingScope() {
-            if (!alive.expired()) reporting = false;
-        }
-    };
-    reporting_ = true;
-    const ReportingScope scope{alive, reporting_};
+    const RaisedWhileAlive reporting(alive_, reporting_);
     ShowMessageBox(form_ ? form_.data() : edit.window(), QString::fromStdString(message));
     if (alive.expired() || !guard) return;
     edit.setText(entry.LastText);
