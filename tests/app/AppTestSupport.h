@@ -75,14 +75,21 @@ Widget& Child(const QWidget& parent, const std::string& name) {
     return *child;
 }
 
-// Records message boxes (and silences beeps) while it lives.
+// Records message boxes and questions, answering each question with `answer`, and silences beeps
+// while it lives.
 class BoxRecorder {
 public:
     BoxRecorder()
         : hooks_(UiHooks{[](int, int) {},
                          [this](QWidget*, const QString&, const QString& t) { boxes.push_back(t); },
-                         {}}) {}
+                         {},
+                         [this](QWidget*, const QString&, const QString& t) {
+                             questions.push_back(t);
+                             return answer;
+                         }}) {}
     std::vector<QString> boxes;
+    std::vector<QString> questions;
+    bool answer = false;  // true for Yes
 
 private:
     ScopedUiHooks hooks_;
