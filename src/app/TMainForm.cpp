@@ -342,8 +342,8 @@ void TMainForm::RunSetIP(int row) {
     const auto dialog = std::make_unique<TDLG_SetIP>(this);
     DLG_SetIP_ = dialog.get();
     const auto forget = qScopeGuard([this] { DLG_SetIP_ = nullptr; });
-    SetEditsFromDottedText(DeviceList().RowText(row, kIpColumn), dialog->IPEdits());
-    SetEditsFromDottedText(DeviceList().RowText(row, kNetmaskColumn), dialog->NetmaskEdits());
+    dialog->Prefill(DeviceList().RowText(row, kIpColumn), DeviceList().RowText(row, kNetmaskColumn));
+    dialog->SetHeardOn(RowAdapter(DeviceList(), row));
     if (modalRunner_(*dialog) != QDialog::Accepted || closePending_) return;
     SendSetIP(row, *dialog);
 }
