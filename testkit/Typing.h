@@ -8,7 +8,8 @@
 
 // Types as a person does: each key goes to the control that has the focus at that moment, and what
 // the key set off (a posted move of the focus) is handled before the next key. Besides characters,
-// "\t" is Tab, "\n" Enter and "\x1b" Esc. False when no control has the focus for a key.
+// "\t" is Tab, "\n" Enter, "\x1b" Esc, "\b" Backspace and "\x16" Ctrl+V (paste). False when no
+// control has the focus for a key.
 inline bool TypeAsPerson(QStringView keys) {
     for (const QChar key : keys) {
         QWidget* const target = QApplication::focusWidget();
@@ -22,6 +23,12 @@ inline bool TypeAsPerson(QStringView keys) {
                 break;
             case u'\x1b':
                 QTest::keyClick(target, Qt::Key_Escape);
+                break;
+            case u'\b':
+                QTest::keyClick(target, Qt::Key_Backspace);
+                break;
+            case u'\x16':
+                QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
                 break;
             default:
                 if (key.unicode() < 0x80) {
