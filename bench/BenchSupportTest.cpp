@@ -1,5 +1,6 @@
 // The pieces of the bench that turn raw results into the table: the simulator's log fields, the
-// number formats, the median, the table line, and the discovery answer the in-process figures use.
+// process files, the number formats, the median, the table line, and the discovery answer the
+// in-process figures use.
 #include <optional>
 #include <string>
 #include <vector>
@@ -7,9 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "BenchTable.h"
-#include "SimLogFields.h"
+#include "ProcessStatus.h"
 #include "device/DeviceProfile.h"
 #include "testkit/AnswerBuilder.h"
+#include "testkit/SimLogFields.h"
 #include "vars/OvNDCPVarList.h"
 
 namespace {
@@ -57,6 +59,45 @@ TEST(SimLogFieldsTest, NumbersMustBeWholeDecimalNumbers) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(LogNumber(c.line, "answers"), c.value);
+    }
+}
+
+TEST(ProcessStatusTest, CpuTicksAreCountedAfterTheCommandNameAndNotForEndedProcesses) {
+    // Fields 4 to 13 as the kernel writes them for a sleeping program, then user 7 and system 5.
+    const std::string rest = " 1 4242 4242 0 -1 4194560 1195 0 0 0 7 5 0 0 20 0 1 0\n";
+    const struct {
+        const char* name;
+        std::string line;
+        std::optional<std::uint64_t> ticks;
+    } cases[] = {
+        {"plain name", "4242 (orvalan-config) S" + rest, 12},
+        {"name with blanks and parentheses", "4242 (a) b (c) S" + rest, 12},
+        {"ended, not reaped", "4242 (orvalan-config) Z" + rest, std::nullopt},
+        {"cut short", "4242 (orvalan-config) S 1 4242", std::nullopt},
+        {"no name", "4242 S" + rest, std::nullopt},
+        {"letters for ticks", "4242 (x) S 1 4242 4242 0 -1 4194560 1195 0 0 0 x 5", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(StatCpuTicks(c.line), c.ticks);
+    }
+}
+
+TEST(ProcessStatusTest, VoluntarySwitchesAreTheirOwnLineNotTheNonvoluntaryOne) {
+    const struct {
+        const char* name;
+        const char* text;
+        std::optional<std::uint64_t> switches;
+    } cases[] = {
+        {"both lines",
+         "State:\tS (sleeping)\nnonvoluntary_ctxt_switches:\t3\nvoluntary_ctxt_switches:\t497\n", 497},
+        {"last line without a line break", "voluntary_ctxt_switches:\t0", 0},
+        {"only the nonvoluntary line", "nonvoluntary_ctxt_switches:\t3\n", std::nullopt},
+        {"not a number", "voluntary_ctxt_switches:\tmany\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(StatusVoluntarySwitches(c.text), c.switches);
     }
 }
 

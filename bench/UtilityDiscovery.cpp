@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <time.h>
 
@@ -19,9 +20,9 @@
 #include "binding/OvStatusBar.h"
 #include "device/DeviceProfile.h"
 #include "errors/OvException.h"
-#include "ndcp/NetworkSetting.h"
 #include "ndcp/OvNDCPClient.h"
 #include "ndcp/OvNDCPDevice.h"
+#include "testkit/ScopedNetworkSetting.h"
 
 namespace {
 
@@ -115,6 +116,17 @@ void AddDesignedColumns(OvListView& list) {
     list.AddColumn(QStringLiteral("Netmask"), 240);
 }
 
+// "ov-lan1, ov-lan2 (failed: reason)"; an adapter the system chose is "the system's route".
+std::string AdapterSends(const std::vector<AdapterSend>& sends) {
+    std::string text;
+    for (const AdapterSend& send : sends) {
+        if (!text.empty()) text += ", ";
+        text += send.adapter.Known() ? send.adapter.name : "the system's route";
+        if (!send.failure.empty()) text += " (failed: " + send.failure + ")";
+    }
+    return text;
+}
+
 void SettleEvents(int ms) {
     QElapsedTimer timer;
     timer.start();
@@ -123,13 +135,9 @@ void SettleEvents(int ms) {
 
 }  // namespace
 
-UtilityDiscoveryResult RunUtilityDiscovery(std::uint16_t simPort, int stallMs) {
+UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, int stallMs) {
     UtilityDiscoveryResult result;
-    NDCPNetworkSetting& setting = NetworkSetting();
-    setting.destinationAddress = "127.0.0.1";
-    setting.destinationPort = simPort;
-    setting.answerSourcePort = simPort;
-    setting.localAddress = "127.0.0.1";
+    const ScopedNetworkSetting inForce(network);
 
     QWidget window;
     window.resize(760, 500);
@@ -173,6 +181,7 @@ UtilityDiscoveryResult RunUtilityDiscovery(std::uint16_t simPort, int stallMs) {
         if (stallMs == 0) reading = sent;
         binding->Execute(kDiscoverCommand);
         const WallClock::time_point filled = WallClock::now();
+        result.sentThrough = AdapterSends(ClientInstance()->LastSends());
         probe.Stop();
         result.repaints = paints.count;
         const WallClock::time_point windowEnd = sent + std::chrono::milliseconds(kWindowMs);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ndcp/NetworkSetting.h"
+
 // One Refresh through the utility's own path: the client, the discovery request, the binding in
 // synchronous mode and a list view with the main window's five designed columns, in a shown
 // window on the current platform (offscreen in the bench).
@@ -18,9 +20,12 @@ struct UtilityDiscoveryResult {
     double longestBusyMs = 0;  // the same interval counted in this thread's CPU time: our own work
     std::size_t repaints = 0;  // repaints of the list during the window
     int receiveBuffer = 0;     // bytes the client's socket was granted
+    std::string sentThrough;   // the adapters the Discover left through, and where the send failed
     std::string error;         // empty when the run worked
 };
 
-// With a stall, the event loop is held that long right after the send, so that the client takes
-// the burst from a full queue; the probe and lastArrivalMs start at the end of the stall.
-[[nodiscard]] UtilityDiscoveryResult RunUtilityDiscovery(std::uint16_t simPort, int stallMs);
+// The client sends and receives as the network setting says: the simulator on loopback, or the
+// application's own destination. With a stall, the event loop is held that long right after the
+// send, so that the client takes the burst from a full queue; the probe and lastArrivalMs start at
+// the end of the stall.
+[[nodiscard]] UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, int stallMs);

@@ -24,21 +24,6 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
-[[nodiscard]] int StatusCode(std::uint8_t status) noexcept {
-    switch (status) {
-        case 0:
-            return kOk;
-        case 1:
-            return kPasswordError;
-        case 2:
-            return kNotDone;
-        case 3:
-            return kBadCommandType;
-        default:
-            return kUnknownError;
-    }
-}
-
 [[nodiscard]] bool HeaderValid(Bytes d) noexcept {
     return d.size() >= kNDCPHeaderSize && d.size() <= kReceiveBufferSize &&
            std::equal(kNDCPSignature.begin(), kNDCPSignature.end(), d.begin()) &&
@@ -89,7 +74,7 @@ void CheckDiscovery(Bytes datagram, Bytes area) {
     const int code = DecodeAnswer(datagram, kDiscoverCommand, list);
     // A missing part gives the empty text and decoding goes on; a value of the wrong width makes
     // the whole answer bad, leaving the parts after it as they were.
-    int expectedCode = StatusCode(datagram[kOffsetControl] & 0x0F);
+    int expectedCode = AnswerStatusCode(datagram[kOffsetControl] & 0x0F);
     std::vector<std::string> expected(static_cast<std::size_t>(DiscoveryParts().Count()));
     for (int p = 0; p < DiscoveryParts().Count() && expectedCode == kOk; ++p) {
         const detail::NDCPResponseVar_s& part = DiscoveryParts().Part(p);
@@ -131,7 +116,7 @@ void CheckGet(Bytes datagram, Bytes area) {
     OvNDCPVarList list = EveryTypeList();
     OvNDCPVarList expected = EveryTypeList();
     const int code = DecodeAnswer(datagram, kGetCommand, list);
-    const int status = StatusCode(datagram[kOffsetControl] & 0x0F);
+    const int status = AnswerStatusCode(datagram[kOffsetControl] & 0x0F);
     int expectedCode = status;
     // The first failure ends decoding; the variables after it keep their texts.
     for (int i = 0; i < expected.Count() && expectedCode == kOk; ++i) {
@@ -154,7 +139,8 @@ void CheckSet(Bytes datagram) {
     OvNDCPVarList list = EveryTypeList();
     const std::vector<std::string> before = ValuesOf(list);
     const int code = DecodeAnswer(datagram, kSetCommand, list);
-    if (code != StatusCode(datagram[kOffsetControl] & 0x0F)) FuzzFailure("a Set answer reports its status");
+    if (code != AnswerStatusCode(datagram[kOffsetControl] & 0x0F))
+        FuzzFailure("a Set answer reports its status");
     if (ValuesOf(list) != before) FuzzFailure("a Set answer changes no variable");
 }
 

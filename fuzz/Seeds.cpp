@@ -3,6 +3,7 @@
 #include "FuzzInput.h"
 #include "device/DeviceProfile.h"
 #include "ndcp/wire/NDCPPacket.h"
+#include "testkit/AnswerBuilder.h"
 #include "vars/ValueCodec.h"
 #include "vars/VarTypes.h"
 
@@ -15,10 +16,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 [[nodiscard]] Bytes Element(std::uint8_t id, std::uint8_t type, std::string_view text) {
-    Bytes element(0x10000);
-    const int written = EncodeElement(id, type, text, element);
-    element.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-    return element;
+    return EncodedElement({id, type, std::string(text)});
 }
 
 [[nodiscard]] Bytes RawElement(std::uint8_t id, const Bytes& value) {
@@ -35,17 +33,7 @@ using Bytes = std::vector<std::uint8_t>;
 }
 
 [[nodiscard]] Bytes Answer(std::uint8_t status, const Bytes& area, std::uint8_t sequence = 7) {
-    Bytes datagram(kNDCPHeaderSize, 0);
-    std::copy(kNDCPSignature.begin(), kNDCPSignature.end(), datagram.begin());
-    datagram[kOffsetCommand] = 2;
-    datagram[kOffsetSequence] = sequence;
-    datagram[kOffsetControl] = status;
-    const MacBytes mac = {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD};
-    std::copy(mac.begin(), mac.end(), datagram.begin() + kOffsetTargetMac);
-    datagram.insert(datagram.end(), area.begin(), area.end());
-    datagram[6] = static_cast<std::uint8_t>(datagram.size() >> 8);
-    datagram[7] = static_cast<std::uint8_t>(datagram.size() & 0xFF);
-    return datagram;
+    return FrameAnswer(sequence, status, {0x00, 0x11, 0xAA, 0xBB, 0xCC, 0xDD}, area);
 }
 
 [[nodiscard]] Bytes DiscoveryArea(std::string_view module, std::string_view name) {

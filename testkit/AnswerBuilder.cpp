@@ -7,25 +7,35 @@
 #include "vars/ValueCodec.h"
 #include "vars/VarTypes.h"
 
+std::vector<std::uint8_t> EncodedElement(const TestElement& element) {
+    std::vector<std::uint8_t> bytes(kReceiveBufferSize);
+    const int written = EncodeElement(element.id, element.type, element.valueText, bytes);
+    if (written < 0) throw std::runtime_error("test element does not encode");
+    bytes.resize(static_cast<std::size_t>(written));
+    return bytes;
+}
+
+std::vector<std::uint8_t> FrameAnswer(std::uint8_t sequence, std::uint8_t control, const MacBytes& mac,
+                                      const std::vector<std::uint8_t>& area) {
+    std::vector<std::uint8_t> datagram(kNDCPHeaderSize, 0);
+    std::copy(kNDCPSignature.begin(), kNDCPSignature.end(), datagram.begin());
+    datagram[kOffsetSequence] = sequence;
+    datagram[kOffsetControl] = control;
+    std::copy(mac.begin(), mac.end(), datagram.begin() + kOffsetTargetMac);
+    datagram.insert(datagram.end(), area.begin(), area.end());
+    datagram[kOffsetTotalLength] = static_cast<std::uint8_t>(datagram.size() >> 8);
+    datagram[kOffsetTotalLength + 1] = static_cast<std::uint8_t>(datagram.size() & 0xFF);
+    return datagram;
+}
+
 std::vector<std::uint8_t> BuildAnswer(std::uint8_t sequence, std::uint8_t status, const MacBytes& mac,
                                       const std::vector<TestElement>& elements) {
-    std::vector<std::uint8_t> datagram(kReceiveBufferSize, 0);
-    std::copy(kNDCPSignature.begin(), kNDCPSignature.end(), datagram.begin());
-    datagram[kOffsetCommand] = 0;
-    datagram[kOffsetSequence] = sequence;
-    datagram[kOffsetControl] = static_cast<std::uint8_t>(0x10 | (status & 0x0F));
-    std::copy(mac.begin(), mac.end(), datagram.begin() + kOffsetTargetMac);
-    std::size_t size = kNDCPHeaderSize;
+    std::vector<std::uint8_t> area;
     for (const TestElement& element : elements) {
-        const int written = EncodeElement(element.id, element.type, element.valueText,
-                                          std::span<std::uint8_t>(datagram).subspan(size));
-        if (written < 0) throw std::runtime_error("test element does not encode");
-        size += static_cast<std::size_t>(written);
+        const std::vector<std::uint8_t> encoded = EncodedElement(element);
+        area.insert(area.end(), encoded.begin(), encoded.end());
     }
-    datagram.resize(size);
-    datagram[kOffsetTotalLength] = static_cast<std::uint8_t>(size >> 8);
-    datagram[kOffsetTotalLength + 1] = static_cast<std::uint8_t>(size & 0xFF);
-    return datagram;
+    return FrameAnswer(sequence, static_cast<std::uint8_t>(0x10 | (status & 0x0F)), mac, area);
 }
 
 std::vector<TestElement> DiscoveryElements(const std::string& model, const std::string& name,

@@ -13,6 +13,17 @@ struct TestElement {
     std::string valueText;
 };
 
+// The element as a device encodes it: identifier, length and value; raises std::runtime_error
+// when the value text does not encode.
+[[nodiscard]] std::vector<std::uint8_t> EncodedElement(const TestElement& element);
+
+// An answer's header around a variable area taken as it is: signature, sequence, the control byte
+// as given (the status in its low four bits), the MAC address and the total length.
+[[nodiscard]] std::vector<std::uint8_t> FrameAnswer(std::uint8_t sequence, std::uint8_t control,
+                                                    const MacBytes& mac,
+                                                    const std::vector<std::uint8_t>& area);
+
+// An answer with the status and the elements, control flags 0x10.
 [[nodiscard]] std::vector<std::uint8_t> BuildAnswer(std::uint8_t sequence, std::uint8_t status,
                                                     const MacBytes& mac,
                                                     const std::vector<TestElement>& elements);

@@ -2,18 +2,12 @@
 
 #include <QNetworkDatagram>
 
-LoopbackResponder::LoopbackResponder() : saved_(NetworkSetting()) {
+LoopbackResponder::LoopbackResponder() {
     socket_.bind(QHostAddress::LocalHost, 0);
     otherSocket_.bind(QHostAddress::LocalHost, 0);
     connect(&socket_, &QUdpSocket::readyRead, this, &LoopbackResponder::ReadRequests);
-    NDCPNetworkSetting& setting = NetworkSetting();
-    setting.destinationAddress = "127.0.0.1";
-    setting.destinationPort = socket_.localPort();
-    setting.answerSourcePort = socket_.localPort();
-    setting.localAddress = "127.0.0.1";
+    network_.emplace(LoopbackSetting(socket_.localPort()));
 }
-
-LoopbackResponder::~LoopbackResponder() { NetworkSetting() = saved_; }
 
 void LoopbackResponder::ReadRequests() {
     while (socket_.hasPendingDatagrams()) {

@@ -2,12 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <QObject>
 #include <QUdpSocket>
 
-#include "ndcp/NetworkSetting.h"
+#include "testkit/ScopedNetworkSetting.h"
 
 // A UDP socket on 127.0.0.1 that plays the devices' side for tests. While it lives, the
 // process-wide network setting points the client at it; the old setting comes back afterwards.
@@ -16,7 +17,6 @@ public:
     using Handler = std::function<void(LoopbackResponder&, const std::vector<std::uint8_t>& request)>;
 
     LoopbackResponder();
-    ~LoopbackResponder() override;
 
     // Called for every request received; the handler answers through Reply.
     void SetHandler(Handler handler) { handler_ = std::move(handler); }
@@ -36,5 +36,5 @@ private:
     std::uint16_t lastSenderPort_ = 0;
     Handler handler_;
     std::vector<std::vector<std::uint8_t>> requests_;
-    NDCPNetworkSetting saved_;
+    std::optional<ScopedNetworkSetting> network_;
 };

@@ -1,30 +1,51 @@
 # shellcheck shell=bash
-# A private network of two namespaces joined by a veth pair: the workstation (where the utility
-# runs) and the device network (where ndcp-sim answers as the devices). Each side has an address
-# and a default route through the other, so the limited broadcast 255.255.255.255 that the
-# utility sends leaves the workstation over the link and reaches the devices.
+# A private network of namespaces joined by veth pairs: the workstation (where the utility runs)
+# and device networks (where ndcp-sim answers as the devices), each device network on a link of
+# its own to the workstation.
 #
-# Source this file, then call netns_up. netns_down removes everything again: the processes
-# started with netns_spawn or netns_start_sim, whatever else still runs in the two namespaces,
-# and the namespaces themselves. netns_up registers it for a normal end, Ctrl-C, a closed
-# terminal, termination and failure alike. The machine's own network namespace is never changed:
-# the veth ends are created directly inside the namespaces.
+# Source this file, then either call netns_up, for one device network in which each side has an
+# address and a default route through the other, so that the limited broadcast 255.255.255.255
+# the utility sends leaves the workstation over the link and reaches the devices; or build your
+# own with netns_workstation, then netns_add_lan for each device network, then the routes you
+# want. netns_down removes everything again: the processes started with netns_spawn or
+# netns_start_sim, whatever else still runs in the namespaces, and the namespaces themselves.
+# netns_up and netns_workstation register it for a normal end, Ctrl-C, a closed terminal,
+# termination and failure alike. The machine's own network namespace is never changed: the veth
+# ends are created directly inside the namespaces.
 #
-#   NETNS_WS, NETNS_DEV             names of the two namespaces (unique to this shell)
-#   NETNS_WS_ADDR, NETNS_DEV_ADDR   their addresses on the link
-#   NETNS_WS_IF, NETNS_DEV_IF       the names of the veth ends inside them
+#   NETNS_WS, NETNS_DEV             the workstation's namespace and netns_up's device network
+#                                   (unique to this shell; netns_device_ns names more)
+#   NETNS_WS_ADDR, NETNS_DEV_ADDR   netns_up's addresses on the link
+#   NETNS_WS_IF, NETNS_DEV_IF       the names of netns_up's veth ends inside them
 #   NETNS_SIM_PORT                  the devices' UDP port
-#   NETNS_LAST_PID, NETNS_SIM_PID   the last process started, and the simulator
+#   NETNS_LAST_PID, NETNS_SIM_PID   the last process started, and the last simulator
+#
+# Reverse-path filtering (net.ipv4.conf.*.rp_filter; the higher of "all" and the interface's
+# value counts) decides whether the kernel takes in a datagram by its source address. Strict mode
+# (1) drops it unless the route back to the source leaves through the interface it came in on,
+# loose mode (2) unless there is a route back at all, 0 takes everything. Tried in these
+# namespaces: the answer of a device whose address lies outside the workstation's network on
+# that link (192.168.1.50 on a link of 10.198.2.0/24, the default route on another link) is
+# dropped in strict mode and taken in loose mode, and in loose mode only while some route, such
+# as the default route, covers its source; a device with no route back hears the workstation's
+# broadcast only with 0. A new namespace starts with the machine's values, so both are set here:
+#   - the workstation: loose (2), what desktop Linux has (systemd's sysctl defaults since 2018;
+#     the kernel's own default is 0), and so what the utility meets on a user's machine;
+#   - the device networks: 0, as a device's small network stack checks no source addresses; the
+#     test of a device outside the workstation's network depends on it.
+NETNS_WS_RP_FILTER=2
+NETNS_DEV_RP_FILTER=0
 
 NETNS_WS="ov-ws-$$"
 NETNS_DEV="ov-dev-$$"
 NETNS_WS_IF=ov-ws0
 NETNS_DEV_IF=ov-dev0
-NETNS_WS_ADDR=10.213.0.1
-NETNS_DEV_ADDR=10.213.0.2
+NETNS_WS_ADDR=192.168.0.1
+NETNS_DEV_ADDR=192.168.0.2
 NETNS_PREFIX_LEN=24
 NETNS_SIM_PORT=64512
 NETNS_PIDS=()
+NETNS_DEVICE_NETS=()
 NETNS_STOP_SECONDS=${NETNS_STOP_SECONDS:-5}
 
 # Prints what is missing to create the namespaces, with how to get it, or nothing when all is
@@ -85,10 +106,12 @@ netns_remove() {
 }
 
 netns_down() {
+    local ns
     netns_stop_pids "${NETNS_PIDS[@]}"
     NETNS_PIDS=()
     netns_remove "$NETNS_WS"
-    netns_remove "$NETNS_DEV"
+    for ns in "${NETNS_DEVICE_NETS[@]}"; do netns_remove "$ns"; done
+    NETNS_DEVICE_NETS=()
 }
 
 # Deletes namespaces of this helper left behind by a shell that was killed outright (SIGKILL,
@@ -96,7 +119,7 @@ netns_down() {
 netns_reap_stale() {
     local ns owner
     for ns in $(ip netns list 2>/dev/null | awk '{print $1}'); do
-        [[ $ns =~ ^ov-(ws|dev|probe)-([0-9]+)$ ]] || continue
+        [[ $ns =~ ^ov-(ws|dev[0-9]*|probe)-([0-9]+)$ ]] || continue
         owner=${BASH_REMATCH[2]}
         # Called before this shell creates its own, so one named after this shell is stale too.
         [ "$owner" != "$$" ] && kill -0 "$owner" 2>/dev/null && continue
@@ -105,23 +128,50 @@ netns_reap_stale() {
     done
 }
 
-netns_up() {
+# netns_device_ns N: the name for the N-th device network of this shell, which netns_down and a
+# later shell's clean-up recognise.
+netns_device_ns() {
+    echo "ov-dev$1-$$"
+}
+
+# netns_create NS MODE: creates a namespace with loopback up and the reverse-path filter mode
+# MODE on all its interfaces, those still to come included.
+netns_create() {
+    local ns=$1 mode=$2
+    ip netns add "$ns"
+    ip -n "$ns" link set lo up
+    ip netns exec "$ns" sysctl -q -w "net.ipv4.conf.all.rp_filter=$mode" "net.ipv4.conf.default.rp_filter=$mode"
+}
+
+# Registers the clean-up and creates the workstation's namespace, without links.
+netns_workstation() {
     trap 'netns_down' EXIT
     trap 'netns_down; trap - EXIT; exit 130' INT
     trap 'netns_down; trap - EXIT; exit 129' HUP
     trap 'netns_down; trap - EXIT; exit 143' TERM
     netns_reap_stale
-    ip netns add "$NETNS_WS"
-    ip netns add "$NETNS_DEV"
-    ip -n "$NETNS_WS" link add "$NETNS_WS_IF" type veth peer name "$NETNS_DEV_IF" netns "$NETNS_DEV"
-    ip -n "$NETNS_WS" addr add "$NETNS_WS_ADDR/$NETNS_PREFIX_LEN" dev "$NETNS_WS_IF"
-    ip -n "$NETNS_DEV" addr add "$NETNS_DEV_ADDR/$NETNS_PREFIX_LEN" dev "$NETNS_DEV_IF"
-    local ns
-    for ns in "$NETNS_WS" "$NETNS_DEV"; do
-        ip -n "$ns" link set lo up
-    done
-    ip -n "$NETNS_WS" link set "$NETNS_WS_IF" up
-    ip -n "$NETNS_DEV" link set "$NETNS_DEV_IF" up
+    netns_create "$NETNS_WS" "$NETNS_WS_RP_FILTER"
+}
+
+# netns_add_lan NS WS_IF WS_ADDR/PREFIX DEV_IF DEV_ADDR/PREFIX: creates the device network NS
+# (a name from netns_device_ns, or NETNS_DEV) on a link of its own to the workstation, the end
+# WS_IF in the workstation and DEV_IF in NS, each with its address, both up. No routes beyond the
+# link's own network.
+netns_add_lan() {
+    local ns=$1 ws_if=$2 ws_addr=$3 dev_if=$4 dev_addr=$5
+    NETNS_DEVICE_NETS+=("$ns")
+    netns_create "$ns" "$NETNS_DEV_RP_FILTER"
+    ip -n "$NETNS_WS" link add "$ws_if" type veth peer name "$dev_if" netns "$ns"
+    ip -n "$NETNS_WS" addr add "$ws_addr" dev "$ws_if"
+    ip -n "$ns" addr add "$dev_addr" dev "$dev_if"
+    ip -n "$NETNS_WS" link set "$ws_if" up
+    ip -n "$ns" link set "$dev_if" up
+}
+
+netns_up() {
+    netns_workstation
+    netns_add_lan "$NETNS_DEV" "$NETNS_WS_IF" "$NETNS_WS_ADDR/$NETNS_PREFIX_LEN" \
+        "$NETNS_DEV_IF" "$NETNS_DEV_ADDR/$NETNS_PREFIX_LEN"
     # A default route on each side, so that the limited broadcast 255.255.255.255 leaves through
     # the veth link and reaches the devices.
     ip -n "$NETNS_WS" route add default via "$NETNS_DEV_ADDR" dev "$NETNS_WS_IF"
@@ -157,10 +207,15 @@ netns_wait_for() {
 # devices' port, logging to LOG, and waits until it listens. Fails, saying why, when it does not
 # start within 10 seconds.
 netns_start_sim() {
-    local sim=$1 log=$2
-    shift 2
+    netns_start_sim_in "$NETNS_DEV" "$@"
+}
+
+# netns_start_sim_in NS SIM LOG [option...]: the same in the device network NS.
+netns_start_sim_in() {
+    local ns=$1 sim=$2 log=$3
+    shift 3
     : >"$log"
-    netns_spawn "$NETNS_DEV" "$sim" --port "$NETNS_SIM_PORT" --log "$log" "$@"
+    netns_spawn "$ns" "$sim" --port "$NETNS_SIM_PORT" --log "$log" "$@"
     NETNS_SIM_PID=$NETNS_LAST_PID
     if ! netns_wait_for "$log" ' ev=listening ' 10 "$NETNS_SIM_PID"; then
         echo "ndcp-sim did not start listening on port $NETNS_SIM_PORT; its log ($log):" >&2

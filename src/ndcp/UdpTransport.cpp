@@ -286,6 +286,8 @@ int BatchedUdpTransport::ReceiveBufferSize() const {
 
 }  // namespace
 
+bool UdpTransportForcesReceiveBuffer() noexcept { return true; }
+
 std::unique_ptr<Transport> OpenUdpTransport(const std::string& localAddress, int receiveBuffer) {
     sockaddr_in local{};
     if (!ToAddress(localAddress, 0, local)) return nullptr;
@@ -312,8 +314,8 @@ public:
     ~PortableUdpTransport() override { socket_->close(); }
 
     void OnReadable(QObject* context, std::function<void()> handler) override {
-        QObject::connect(socket_.get(), &QUdpSocket::readyRead, context,
-                         [handler = std::move(handler)] { handler(); });
+        readable_ = std::move(handler);
+        QObject::connect(socket_.get(), &QUdpSocket::readyRead, context, [this] { readable_(); });
     }
     [[nodiscard]] std::vector<NetworkAdapter> Adapters() const override;
     // Through an adapter, the datagram names the adapter's interface and address, which Qt hands
@@ -328,9 +330,29 @@ public:
     [[nodiscard]] const std::string& LocalAddress() const override { return localAddress_; }
 
 private:
+    // Qt does not announce readyRead again while its handler runs: a handler that runs an event
+    // loop would read nothing more. A posted call of the readiness handler stands in for it.
+    void PostWake();
+
     std::unique_ptr<QUdpSocket> socket_;
     std::string localAddress_;
+    std::function<void()> readable_;
+    int readingDepth_ = 0;  // readings under way, the innermost last
+    bool wakePosted_ = false;
 };
+
+void PortableUdpTransport::PostWake() {
+    if (wakePosted_) return;
+    wakePosted_ = true;
+    // Bound to the socket, so that the call is dropped when the transport goes first.
+    QMetaObject::invokeMethod(
+        socket_.get(),
+        [this] {
+            wakePosted_ = false;
+            if (readingDepth_ > 0 && readable_ && socket_->hasPendingDatagrams()) readable_();
+        },
+        Qt::QueuedConnection);
+}
 
 std::vector<NetworkAdapter> PortableUdpTransport::Adapters() const {
     std::vector<NetworkAdapter> adapters;
@@ -368,9 +390,10 @@ Transport::SendFailure PortableUdpTransport::Send(std::span<const std::uint8_t> 
 }
 
 void PortableUdpTransport::Receive(const DatagramHandler& handler, const TimeUp& timeUp) {
+    ++readingDepth_;
     while (socket_->hasPendingDatagrams()) {
         const QNetworkDatagram incoming = socket_->receiveDatagram(static_cast<qint64>(kSlotSize));
-        if (!incoming.isValid()) return;
+        if (!incoming.isValid()) break;
         const QByteArray bytes = incoming.data();
         if (static_cast<std::size_t>(bytes.size()) <= kReceiveBufferSize) {
             const ReceivedDatagram received{
@@ -378,15 +401,20 @@ void PortableUdpTransport::Receive(const DatagramHandler& handler, const TimeUp&
                                               static_cast<std::size_t>(bytes.size())),
                 incoming.senderAddress().toIPv4Address(), static_cast<std::uint16_t>(incoming.senderPort()),
                 localAddress_, incoming.interfaceIndex()};
+            PostWake();
+            // A false handler means the transport may be gone: nothing of it is touched any more.
             if (!handler(received)) return;
         }
         // Every successful read re-arms the readiness notification, so what is left now is
         // announced again on the next turn of the event loop.
-        if (timeUp()) return;
+        if (timeUp()) break;
     }
+    --readingDepth_;
 }
 
 }  // namespace
+
+bool UdpTransportForcesReceiveBuffer() noexcept { return false; }
 
 std::unique_ptr<Transport> OpenUdpTransport(const std::string& localAddress, int receiveBuffer) {
     auto udp = std::make_unique<QUdpSocket>();

@@ -9,4 +9,8 @@
 // chooses, with as large a receive buffer as the system grants. On Linux the socket is the
 // system's own, read in batches with recvmmsg (unless OV_PORTABLE_UDP is set); elsewhere it is a
 // QUdpSocket. Null when the socket cannot be created, allowed to broadcast, or bound.
+// Whether a privileged process gets a receive buffer past the system's limit (Linux's own
+// socket); Qt's socket keeps to the limit.
+[[nodiscard]] bool UdpTransportForcesReceiveBuffer() noexcept;
+
 [[nodiscard]] std::unique_ptr<Transport> OpenUdpTransport(const std::string& localAddress, int receiveBuffer);

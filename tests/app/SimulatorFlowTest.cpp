@@ -1,12 +1,14 @@
 // Discovery and Set IP against the device simulator bound to 127.0.0.1 on a free port: a Set
 // changes what the next discovery reports, and misbehaving devices are listed once.
 #include <memory>
+#include <optional>
 
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/DottedText.h"
 #include "app/TDLG_SetIP.h"
+#include "testkit/ScopedNetworkSetting.h"
 #include "testkit/SimulatorProcess.h"
 
 namespace {
@@ -16,7 +18,8 @@ protected:
     // Runs the simulator with the options and opens the window on it.
     void Start(const QStringList& options) {
         simulator = std::make_unique<SimulatorProcess>(QStringLiteral(NDCP_SIM_PATH), options);
-        ASSERT_TRUE(simulator->Started());
+        ASSERT_TRUE(simulator->Started()) << simulator->Error();
+        network.emplace(LoopbackSetting(simulator->Port()));
         form = std::make_unique<TMainForm>();
         form->InitialTimer().stop();
         form->DeviceListBinding()->Request.Timeout = 30;
@@ -46,6 +49,7 @@ protected:
     [[nodiscard]] QString AddressOf(const QString& name) const { return List().RowText(RowOf(name), 3); }
 
     std::unique_ptr<SimulatorProcess> simulator;
+    std::optional<ScopedNetworkSetting> network;
     BoxRecorder recorder;
     std::unique_ptr<TMainForm> form;
 };

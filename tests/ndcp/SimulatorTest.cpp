@@ -1,6 +1,7 @@
 // The client and the requests against the device simulator on loopback.
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
 #include "ndcp/OvNDCPRequest.h"
+#include "testkit/ScopedNetworkSetting.h"
 #include "testkit/SimulatorProcess.h"
 #include "vars/VarTypes.h"
 
@@ -23,7 +25,8 @@ class SimulatorTest : public ::testing::Test {
 protected:
     void Start(const QStringList& options) {
         sim = std::make_unique<SimulatorProcess>(QStringLiteral(NDCP_SIM_PATH), options);
-        ASSERT_TRUE(sim->Started());
+        ASSERT_TRUE(sim->Started()) << sim->Error();
+        network.emplace(LoopbackSetting(sim->Port()));
         owner = std::make_unique<QObject>();
         StartClient(owner.get());
         DefaultDevice() = {"FFFFFFFFFFFF", "kestu"};
@@ -31,6 +34,7 @@ protected:
 
     void TearDown() override {
         owner.reset();
+        network.reset();
         sim.reset();
     }
 
@@ -60,6 +64,7 @@ protected:
     }
 
     std::unique_ptr<SimulatorProcess> sim;
+    std::optional<ScopedNetworkSetting> network;
     std::unique_ptr<QObject> owner;
     OvNDCPResponseVarList parts{kDiscoveryPartDefs};
     const NDCPVarDef discoveryDefs[2] = {{0, "Discovery", 0, kReadable, nullptr, &parts, nullptr},

@@ -121,6 +121,33 @@ def text_bands(image, strip):
     return bands
 
 
+# The list marks the row of a device it cannot reach with a warning icon, mostly yellow, at the
+# left of the address: this many pixels of the cell, and at least this many yellow pixels of it.
+MARK_COLUMN = 2
+MARK_WIDTH = 22
+MARK_PIXELS = 10
+
+
+def is_warning_yellow(colour):
+    """Yellow as the warning icon has it, also when a selected row tints it: about (255, 255, 0)
+    plain, (192, 220, 59) selected, (174, 209, 73) selected with the focus."""
+    red, green, blue = colour
+    return red > 150 and green > 150 and red - blue > 80
+
+
+def changed_area(a, b):
+    """The smallest rectangle that holds every pixel in which two screenshots differ, or None."""
+    if (a.width, a.height) != (b.width, b.height):
+        raise ValueError("screenshots of different sizes")
+    rows = [y for y in range(a.height) if a.region(Rect(0, y, a.width, 1)) != b.region(Rect(0, y, b.width, 1))]
+    if not rows:
+        return None
+    columns = [x for x in range(a.width)
+               if a.region(Rect(x, rows[0], 1, rows[-1] - rows[0] + 1)) !=
+               b.region(Rect(x, rows[0], 1, rows[-1] - rows[0] + 1))]
+    return Rect(columns[0], rows[0], columns[-1] - columns[0] + 1, rows[-1] - rows[0] + 1)
+
+
 @dataclass(frozen=True)
 class ListLayout:
     """Where the device list is: its frame and the left edges and widths of the visible columns."""
@@ -151,10 +178,19 @@ class DeviceListView:
         return self.layout.frame.x + first[0] + first[1] // 2, (top + bottom) // 2
 
     def cell(self, row, column):
-        """The rectangle of a cell: the text band of the row, one line more each way."""
+        """The rectangle of a cell's text: the text band of the row, one line more each way, right of
+        the mark where the cell has one."""
         top, bottom = self.rows[row]
         left, width = self.layout.columns[column]
+        if column == MARK_COLUMN and self.marked(row):
+            left, width = left + MARK_WIDTH, width - MARK_WIDTH
         return Rect(self.layout.frame.x + left + 2, top - 1, width - 4, bottom - top + 2)
+
+    def marked(self, row):
+        """True when the row shows the warning mark."""
+        top, bottom = self.rows[row]
+        area = Rect(self.layout.frame.x + self.layout.columns[MARK_COLUMN][0], top, MARK_WIDTH, bottom - top)
+        return sum(1 for _, _, colour in self.image.pixels(area) if is_warning_yellow(colour)) >= MARK_PIXELS
 
     def row_background(self, row):
         return dominant_colour(self.image, self.cell(row, 0))

@@ -17,17 +17,8 @@ import time
 import ndcp_checks as nc
 import screen
 from ndcp_checks import CheckFailure, Expected, require
-from ui_session import DISCOVERY_SECONDS, AppSession, drive, log
-
-DIALOG_TITLE = "Set IP and Netmask"
-DIALOG_POSITION = (224, 150)
-DIALOG_SIZE = (273, 152)
-
-# Places inside the Set IP dialog: the fourth IP address field is the rightmost 36 pixels of the
-# panel at (101, 13), 163 by 25; the password edit and the OK button.
-FOURTH_IP_FIELD = (101 + 163 - 18, 13 + 12)
-PASSWORD_EDIT = (102 + 79, 83 + 10)
-OK_BUTTON = (116 + 29, 118 + 12)
+from ui_session import (DIALOG_POSITION, DIALOG_SIZE, DIALOG_TITLE, DISCOVERY_SECONDS, FOURTH_IP_FIELD, AppSession,
+                        drive, log)
 
 # The simulated devices (ndcp-sim --devices 2 --other-models 1): two of the model, listed, and
 # one of another model, which answers but must not be listed.
@@ -73,11 +64,7 @@ class Session(AppSession):
         self.desktop.click(dx + FOURTH_IP_FIELD[0], dy + FOURTH_IP_FIELD[1])
         self.desktop.key("End", "BackSpace", "BackSpace", "BackSpace")
         self.desktop.type(DEVICE_1_NEW_ADDRESS.rsplit(".", 1)[1])
-        self.desktop.click(dx + PASSWORD_EDIT[0], dy + PASSWORD_EDIT[1])
-        self.desktop.type(RIGHT_PASSWORD)
-        time.sleep(0.3)
-        self.shot("05-setip-filled")
-        self.desktop.click(dx + OK_BUTTON[0], dy + OK_BUTTON[1])
+        self.confirm_set_ip((dx, dy), RIGHT_PASSWORD, "05-setip-filled")
         self.desktop.wait_window_gone(DIALOG_TITLE, 5, self.require_running)
         self.sim.wait_answers(1, 1, 5)
         after = self.wait_list("06-after-set", "the row to show the new address", 5,
@@ -126,12 +113,7 @@ class Session(AppSession):
         before = self.select_row(refreshed, 1, "09-second-selected")
         self.click_button("Set IP")
         dialog = self.desktop.wait_window(DIALOG_TITLE, 10, self.require_running)
-        dx, dy, _, _ = self.desktop.geometry(dialog)
-        self.desktop.click(dx + PASSWORD_EDIT[0], dy + PASSWORD_EDIT[1])
-        self.desktop.type(WRONG_PASSWORD)
-        time.sleep(0.3)
-        self.shot("10-wrong-password")
-        self.desktop.click(dx + OK_BUTTON[0], dy + OK_BUTTON[1])
+        self.confirm_set_ip(self.desktop.geometry(dialog)[:2], WRONG_PASSWORD, "10-wrong-password")
         self.sim.wait_answers(3, 1, 5)
         box = self.desktop.wait_window("orvalan-config", 5, self.require_running)
         self.desktop.wait_window_gone(DIALOG_TITLE, 5, self.require_running)

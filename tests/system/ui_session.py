@@ -26,6 +26,16 @@ BUTTONS = {"Set IP": 82, "Manage": 146, "Refresh": 210, "Exit": 274, "About": 34
 
 DISCOVERY_SECONDS = 3.0
 
+# The Set IP dialog, and places inside it: the IP address fields are 36 pixels wide in the panel at
+# (101, 13), 163 by 25, the fourth being the rightmost; the password edit and the OK button.
+DIALOG_TITLE = "Set IP and Netmask"
+DIALOG_POSITION = (224, 150)
+DIALOG_SIZE = (273, 152)
+FIRST_IP_FIELD = (101 + 18, 13 + 12)
+FOURTH_IP_FIELD = (101 + 163 - 18, 13 + 12)
+PASSWORD_EDIT = (102 + 79, 83 + 10)
+OK_BUTTON = (116 + 29, 118 + 12)
+
 
 def log(message):
     print(f"[{time.strftime('%H:%M:%S')}] {message}", flush=True)
@@ -118,13 +128,15 @@ class SimLog:
                 if entry.get("cmd") == str(command) and entry.get("seq") == str(sequence):
                     return entry
             return None
-        return wait_for(f"request cmd={command} seq={sequence} in the simulator's log", timeout, probe)
+        return wait_for(f"request cmd={command} seq={sequence} in the simulator's log {os.path.basename(self.path)}",
+                        timeout, probe)
 
     def wait_answers(self, sequence, count, timeout):
         def probe():
             self.alive()
             return len(nc.answers_to(self.entries(), sequence)) >= count
-        wait_for(f"{count} answers to seq={sequence} in the simulator's log", timeout, probe)
+        wait_for(f"{count} answers to seq={sequence} in the simulator's log {os.path.basename(self.path)}", timeout,
+                 probe)
 
 
 class AppSession:
@@ -196,6 +208,16 @@ class AppSession:
             return (len(v.rows) == len(view.rows) and v.row_background(row) != white and
                     all(v.row_background(r) == white for r in range(len(v.rows)) if r != row))
         return self.wait_list(name, f"row {row} to show as selected", 5, selected)
+
+    def confirm_set_ip(self, dialog, password, name):
+        """Types the access password into the Set IP dialog at dialog (x, y), keeps a screenshot and
+        clicks OK."""
+        dx, dy = dialog
+        self.desktop.click(dx + PASSWORD_EDIT[0], dy + PASSWORD_EDIT[1])
+        self.desktop.type(password)
+        time.sleep(0.3)
+        self.shot(name)
+        self.desktop.click(dx + OK_BUTTON[0], dy + OK_BUTTON[1])
 
     def open_main_window(self):
         window = self.desktop.wait_window(MAIN_TITLE, 20, self.require_running)

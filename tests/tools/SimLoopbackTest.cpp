@@ -222,7 +222,8 @@ TEST(SimLoopbackTest, DiscoverSetAndDiscoverAgain) {
          {"ev=change dev=001122334402 ip=10.0.0.2 mask=255.255.0.0",
           " size=65507 cmd=9 seq=9 len=2313 ctl=0x09 mac=090909090909 fixed=9 result=drop reason=signature",
           " size=38 cmd=5 seq=4 len=38 ctl=0x10 mac=001122334402 fixed=1 result=drop reason=element-header",
-          " dev=001122334402 cmd=5 seq=3 status=1 auth=none kind=answer size=36 result=sent",
+          " dev=001122334402 cmd=5 seq=3 status=1 auth=none kind=answer size=36 form=unicast result=sent",
+          " iface=lo size=36 cmd=1 seq=1 len=36 ctl=0x10 mac=FFFFFFFFFFFF fixed=1 auth=default",
           "ev=summary requests=7 dropped=3 answers=6 malformed=0 failed=0 unsent=0"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }

@@ -126,6 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"not_a_number",
                 {"--devices", "three"},
                 "Option --devices expects a whole number from 0 to 60000, not \"three\"."},
+        BadCase{"first_number_0",
+                {"--first-number", "0"},
+                "Option --first-number expects a whole number from 1 to 60000, not \"0\"."},
         BadCase{"negative",
                 {"--delay", "-1"},
                 "Option --delay expects a whole number from 0 to 600000, not \"-1\"."},
@@ -217,6 +220,15 @@ TEST(BuildDevicesTest, ManyDevicesGetDistinctAddressesThatCarry) {
     EXPECT_EQ(Ipv4ToText(devices[9999].ip), "192.168.39.116");
 }
 
+TEST(BuildDevicesTest, NumberingStartsAtTheFirstNumberAndRunsOnIntoTheOtherModel) {
+    const auto devices =
+        BuildDevices(Parse({"--devices", "2", "--other-models", "1", "--first-number", "7501"}));
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(devices[0].name + " " + MacToText(devices[0].mac) + " " + Ipv4ToText(devices[0].ip),
+              "Storage-7501 00112233614D 192.168.29.177");
+    EXPECT_EQ(devices[2].name + " " + devices[2].model, "Storage-7503 KVX-550A");
+}
+
 TEST(HelpTextTest, DocumentsEveryOptionAndKind) {
     const std::string help = HelpText();
     for (const std::string_view option :
@@ -224,7 +236,7 @@ TEST(HelpTextTest, DocumentsEveryOptionAndKind) {
           "--password ",     "--twice ",  "--shuffle ",      "--delay ",       "--jitter ",
           "--burst-gap-us ", "--status ", "--malformed[",    "--seed ",        "--bind ",
           "--port ",         "--sndbuf ", "--log ",          "--quiet ",       "--count-answers ",
-          "--exit-after ",   "--help ",   "--flood ",        "--flood-rate "}) {
+          "--exit-after ",   "--help ",   "--flood ",        "--flood-rate ",  "--first-number "}) {
         EXPECT_NE(help.find("\n  " + std::string(option)), std::string::npos) << option;
     }
     for (const MalformedKind kind : AllMalformedKinds()) {

@@ -86,9 +86,10 @@ std::string ListeningLine(WallTime time, const Endpoint& local, std::size_t devi
            Field("devices", devices) + Field("sndbuf", std::to_string(sendBuffer));
 }
 
-std::string RequestLine(WallTime time, const Endpoint& from, std::size_t size, const ParsedRequest& parsed,
-                        std::optional<AuthResult> auth) {
-    std::string line = Start(time, "request") + Field("from", EndpointToText(from)) + Field("size", size);
+std::string RequestLine(WallTime time, const Endpoint& from, std::string_view interfaceName, std::size_t size,
+                        const ParsedRequest& parsed, std::optional<AuthResult> auth) {
+    std::string line = Start(time, "request") + Field("from", EndpointToText(from)) +
+                       Field("iface", interfaceName) + Field("size", size);
     if (parsed.error != RequestError::kShort) line += HeaderFields(parsed.request);
     if (parsed.error != RequestError::kNone) {
         return line + Field("result", "drop") + Field("reason", RequestErrorName(parsed.error));
@@ -97,13 +98,14 @@ std::string RequestLine(WallTime time, const Endpoint& from, std::size_t size, c
     return line + Field("elements", ElementsText(parsed.request.elements)) + Field("result", "ok");
 }
 
-std::string AnswerLine(WallTime time, const Endpoint& to, const SimRequest& request, const Outgoing& outgoing,
-                       const MacAddress& deviceMac, std::string_view failure) {
+std::string AnswerLine(WallTime time, const Endpoint& to, const ReturnPath& path, const SimRequest& request,
+                       const Outgoing& outgoing, const MacAddress& deviceMac, std::string_view failure) {
     std::string line = Start(time, "answer") + Field("to", EndpointToText(to)) +
                        Field("dev", MacToText(deviceMac)) + Field("cmd", request.command) +
                        Field("seq", request.sequence) + Field("status", outgoing.status) +
                        Field("auth", AuthResultName(outgoing.auth)) + Field("kind", outgoing.kind) +
-                       Field("size", outgoing.datagram.size());
+                       Field("size", outgoing.datagram.size()) + Field("form", AnswerFormName(path.form));
+    if (path.form == AnswerForm::kBroadcast) line += Field("iface", path.arrival.name);
     if (failure.empty()) return line + Field("result", "sent");
     return line + Field("result", "failed") + Field("error", failure);
 }

@@ -14,6 +14,7 @@
 #include "ndcp-sim/SimAddress.h"
 #include "ndcp-sim/SimRequest.h"
 #include "ndcp-sim/SimResponder.h"
+#include "ndcp-sim/SimReturnPath.h"
 
 namespace ndcpsim {
 
@@ -43,13 +44,16 @@ struct Counters {
 
 [[nodiscard]] std::string ListeningLine(WallTime time, const Endpoint& local, std::size_t devices,
                                         int sendBuffer);
-// auth is given for a request that was read (error kNone).
-[[nodiscard]] std::string RequestLine(WallTime time, const Endpoint& from, std::size_t size,
-                                      const ParsedRequest& parsed, std::optional<AuthResult> auth);
-// failure is empty when the datagram was sent.
-[[nodiscard]] std::string AnswerLine(WallTime time, const Endpoint& to, const SimRequest& request,
-                                     const Outgoing& outgoing, const MacAddress& deviceMac,
-                                     std::string_view failure);
+// interfaceName: where the request came in ("-" when unknown); auth is given for a request that
+// was read (error kNone).
+[[nodiscard]] std::string RequestLine(WallTime time, const Endpoint& from, std::string_view interfaceName,
+                                      std::size_t size, const ParsedRequest& parsed,
+                                      std::optional<AuthResult> auth);
+// to is the requester; path says how the answer went there. failure is empty when the datagram
+// was sent.
+[[nodiscard]] std::string AnswerLine(WallTime time, const Endpoint& to, const ReturnPath& path,
+                                     const SimRequest& request, const Outgoing& outgoing,
+                                     const MacAddress& deviceMac, std::string_view failure);
 [[nodiscard]] std::string ChangeLine(WallTime time, const MacAddress& deviceMac, const DeviceChange& change);
 [[nodiscard]] std::string FloodStartLine(WallTime time, const Endpoint& to, double seconds,
                                          std::uint32_t rate);

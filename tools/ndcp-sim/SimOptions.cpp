@@ -122,6 +122,10 @@ constexpr OptionRule kOptions[] = {
      [](SimOptions& o, std::string_view n, std::string_view v) {
          o.devices = WholeNumber(n, v, std::size_t{0}, kMaxDevices);
      }},
+    {"--first-number", ValueUse::kRequired,
+     [](SimOptions& o, std::string_view n, std::string_view v) {
+         o.firstNumber = WholeNumber(n, v, std::size_t{1}, kMaxDevices);
+     }},
     {"--model", ValueUse::kRequired,
      [](SimOptions& o, std::string_view n, std::string_view v) { o.model = BoundedText(n, v); }},
     {"--other-models", ValueUse::kRequired,
@@ -254,9 +258,9 @@ std::vector<SimDevice> BuildDevices(const SimOptions& options) {
                                      entry.password.value_or(options.password)));
     }
     const std::size_t derived = DerivedCount(options);
-    for (std::size_t i = 1; i <= derived + options.otherModels; ++i) {
-        devices.push_back(
-            DerivedDevice(i, i <= derived ? options.model : options.otherModel, options.password));
+    for (std::size_t i = 0; i < derived + options.otherModels; ++i) {
+        devices.push_back(DerivedDevice(options.firstNumber + i,
+                                        i < derived ? options.model : options.otherModel, options.password));
     }
     return devices;
 }
@@ -272,6 +276,9 @@ Answers NDCP requests on a UDP port as one or more simulated storage devices.
 Devices
   --devices N            derived devices of the model (default 3, or 0 when --device is given):
                          "Storage-1", 00:11:22:33:44:01, 192.168.0.101, 255.255.255.0, ...
+  --first-number N       number of the first derived device (default 1): "Storage-N",
+                         00:11:22:33:44:00 plus N, 192.168.0.100 plus N; simulators side by side
+                         then answer as different devices
   --model TEXT           module name the devices report (default "[MODEL]")
   --other-models K       K more derived devices of another model (default 0)
   --other-model TEXT     module name of those (default "[OTHER MODEL]")
@@ -281,6 +288,9 @@ Devices
   --password TEXT        access password of the devices without their own (default "[PASSWORD]")
 
 How a device answers (from the bound port to the sender's address and port)
+  When the system has no route to the sender (a device whose address lies outside the sender's
+  network), the answer goes instead to 255.255.255.255 and the sender's port, out of the network
+  interface the request came in on.
   A device reads every request itself and silently drops one that is shorter than 36 bytes,
   lacks the signature, has a total length other than its size, or has an element whose header or
   value runs past the end or whose length is below 3. It answers a Discover (command 1) whose
@@ -346,17 +356,18 @@ Socket and run
 
 Log: one line per event, fields as key=value separated by blanks:
   t=EPOCH.MICROSECONDS ev=listening addr=A port=P devices=N sndbuf=BYTES
-  t=... ev=request from=A:P size=N [cmd= seq= len= ctl= mac= fixed= auth=default|access|none
+  t=... ev=request from=A:P iface=NAME|- size=N [cmd= seq= len= ctl= mac= fixed= auth=default|access|none
         elements=ID:LEN:HEX,...|-] result=ok|drop [reason=short|signature|total-length|
         element-header|element-length|element-value]
   t=... ev=answer to=A:P dev=MAC cmd= seq= status= auth= kind=answer|twice|MALFORMED size=N
-        result=sent|failed [error=TEXT]
+        form=unicast|broadcast [iface=NAME] result=sent|failed [error=TEXT]
   t=... ev=change dev=MAC ip=A mask=M
   t=... ev=flood-start to=A:P seconds=S rate=N
   t=... ev=flood-end sent=N failed=F
   t=... ev=summary requests=R dropped=D answers=A malformed=M failed=F unsent=U flood=N
-Flood datagrams get no answer lines; the sent ones count in malformed= and flood=, refused ones
-in failed=.
+iface= names the interface a request came in on and a broadcast answer went out of (- when the
+system did not say); to= is always the sender. Flood datagrams go to the sender's address and get
+no answer lines; the sent ones count in malformed= and flood=, refused ones in failed=.
 Element values longer than 64 bytes are logged as their first 64 bytes followed by "..".
 Exit status: 0 after a clean stop, 1 when the socket cannot be set up, 2 for bad options.
 )";

@@ -32,6 +32,8 @@ struct SimOptions {
     bool help = false;
     // Derived devices of the model; when not given, 3 if no --device is given and 0 otherwise.
     std::optional<std::size_t> devices;
+    // Number of the first derived device, so that simulators side by side answer as different devices.
+    std::size_t firstNumber = 1;
     std::string model{kModelName};
     std::size_t otherModels = 0;
     std::string otherModel{kDefaultOtherModel};

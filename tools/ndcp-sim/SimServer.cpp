@@ -27,6 +27,7 @@ constexpr int kReceiveBatch = 256;
 constexpr std::size_t kReceiveBufferSize = 65536;
 constexpr int kReceiveBufferBytes = 4 << 20;
 constexpr auto kRetryDelay = std::chrono::milliseconds(1);
+constexpr Ipv4Address kLimitedBroadcast = {255, 255, 255, 255};
 
 [[noreturn]] void FailSystem(const std::string& what) {
     throw OvException(what + ": " + std::strerror(errno) + ".");
@@ -68,10 +69,18 @@ int SetBufferSize(int fd, int forceOption, int option, int bytes) {
     return FromSockaddr(address);
 }
 
+void EnableOption(int fd, int level, int option, const char* what) {
+    const int on = 1;
+    if (setsockopt(fd, level, option, &on, sizeof on) != 0) FailSystem(std::string("Cannot enable ") + what);
+}
+
 [[nodiscard]] BoundSocket OpenSocket(const Endpoint& bind, std::uint32_t sendBufferBytes) {
     BoundSocket bound;
     bound.fd = UniqueFd(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (bound.fd.Get() < 0) FailSystem("Cannot create the UDP socket");
+    // The arrival interface of each request, and answers by limited broadcast out of it.
+    EnableOption(bound.fd.Get(), IPPROTO_IP, IP_PKTINFO, "IP_PKTINFO");
+    EnableOption(bound.fd.Get(), SOL_SOCKET, SO_BROADCAST, "SO_BROADCAST");
     const sockaddr_in address = ToSockaddr(bind);
     if (::bind(bound.fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         FailSystem("Cannot bind " + EndpointToText(bind));
@@ -81,6 +90,17 @@ int SetBufferSize(int fd, int forceOption, int option, int bytes) {
     static_cast<void>(SetBufferSize(bound.fd.Get(), SO_RCVBUFFORCE, SO_RCVBUF, kReceiveBufferBytes));
     bound.local = LocalEndpoint(bound.fd.Get());
     return bound;
+}
+
+// 0 when the system has a route to the address, else its reason. Connecting a UDP socket looks
+// the route up and sends nothing. A fresh socket each time: a connected one keeps the source
+// address of its first route, which a device that changed its address no longer has.
+[[nodiscard]] int RouteError(const Endpoint& to) {
+    const UniqueFd probe(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (probe.Get() < 0) return errno;
+    const sockaddr_in address = ToSockaddr(to);
+    return ::connect(probe.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? 0
+                                                                                                    : errno;
 }
 
 [[nodiscard]] bool IsMalformedKind(std::string_view kind) noexcept {
@@ -198,37 +218,50 @@ std::optional<SimServer::Clock::time_point> SimServer::NextWake(SendState state,
 void SimServer::ReceiveSome() {
     for (int i = 0; i < kReceiveBatch; ++i) {
         sockaddr_in from{};
-        socklen_t fromLength = sizeof from;
-        const ssize_t received = recvfrom(socket_.fd.Get(), receiveBuffer_.data(), receiveBuffer_.size(), 0,
-                                          reinterpret_cast<sockaddr*>(&from), &fromLength);
+        iovec buffer{receiveBuffer_.data(), receiveBuffer_.size()};
+        PacketInfoControl control;
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &buffer;
+        message.msg_iovlen = 1;
+        message.msg_control = control.bytes.data();
+        message.msg_controllen = control.bytes.size();
+        const ssize_t received = recvmsg(socket_.fd.Get(), &message, 0);
         if (received < 0) return;
+        const unsigned index = ArrivalIndex(message);
         HandleDatagram(std::span(receiveBuffer_).first(static_cast<std::size_t>(received)),
-                       FromSockaddr(from));
+                       FromSockaddr(from), Arrival{index, InterfaceName(index)});
     }
 }
 
-void SimServer::HandleDatagram(std::span<const std::uint8_t> datagram, const Endpoint& from) {
+void SimServer::HandleDatagram(std::span<const std::uint8_t> datagram, const Endpoint& from,
+                               const Arrival& arrival) {
     ++counters_.requests;
     const ParsedRequest parsed = ParseRequest(datagram);
     const auto now = std::chrono::system_clock::now();
     if (parsed.error != RequestError::kNone) {
         ++counters_.dropped;
-        log_.Write(RequestLine(now, from, datagram.size(), parsed, std::nullopt));
+        log_.Write(RequestLine(now, from, arrival.name, datagram.size(), parsed, std::nullopt));
         return;
     }
     AuthenticatorCheck auth(datagram);
-    log_.Write(RequestLine(now, from, datagram.size(), parsed, responder_.BestAuth(auth)));
+    log_.Write(RequestLine(now, from, arrival.name, datagram.size(), parsed, responder_.BestAuth(auth)));
     Reply reply = responder_.Handle(parsed.request, auth);
     for (const DeviceChange& change : reply.changes) {
         log_.Write(ChangeLine(now, responder_.Devices()[change.device].mac, change));
     }
-    Schedule(parsed.request, from, std::move(reply.datagrams));
+    if (!reply.datagrams.empty()) {
+        const ReturnPath path{ChooseForm(RouteError(from), arrival), arrival};
+        Schedule(parsed.request, from, path, std::move(reply.datagrams));
+    }
     if (flood_ && flood_->Aim(from, parsed.request, Clock::now())) {
         log_.Write(FloodStartLine(now, from, *options_.floodSeconds, options_.floodRate));
     }
 }
 
-void SimServer::Schedule(const SimRequest& request, const Endpoint& to, std::vector<Outgoing> datagrams) {
+void SimServer::Schedule(const SimRequest& request, const Endpoint& to, const ReturnPath& path,
+                         std::vector<Outgoing> datagrams) {
     const Clock::time_point arrival = Clock::now();
     const TimingSettings timing{options_.delayMs, options_.jitterMs, options_.burstGapUs};
     const auto offsets = AnswerOffsets(datagrams.size(), timing, random_);
@@ -236,7 +269,7 @@ void SimServer::Schedule(const SimRequest& request, const Endpoint& to, std::vec
     header.command = request.command;
     header.sequence = request.sequence;
     for (std::size_t i = 0; i < datagrams.size(); ++i) {
-        queue_.push({arrival + offsets[i], nextOrder_++, to, header, std::move(datagrams[i])});
+        queue_.push({arrival + offsets[i], nextOrder_++, to, path, header, std::move(datagrams[i])});
     }
 }
 
@@ -268,7 +301,7 @@ std::size_t SimServer::AddFlood(Clock::time_point now, std::size_t room, std::ve
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(flood_->Due(now), room));
     for (std::size_t i = 0; i < count; ++i) {
         batch.push_back(
-            {now, 0, flood_->Target(), flood_->Request(), flood_->Build(i, responder_.Devices()), true});
+            {now, 0, flood_->Target(), {}, flood_->Request(), flood_->Build(i, responder_.Devices()), true});
     }
     return count;
 }
@@ -278,14 +311,18 @@ std::size_t SimServer::AddFlood(Clock::time_point now, std::size_t room, std::ve
 std::optional<SimServer::SendState> SimServer::SendBatch(std::vector<Scheduled>& batch) {
     std::vector<sockaddr_in> addresses(batch.size());
     std::vector<iovec> buffers(batch.size());
+    std::vector<PacketInfoControl> controls(batch.size());
     std::vector<mmsghdr> messages(batch.size(), mmsghdr{});
     for (std::size_t i = 0; i < batch.size(); ++i) {
-        addresses[i] = ToSockaddr(batch[i].to);
+        const Scheduled& item = batch[i];
+        const bool broadcast = item.path.form == AnswerForm::kBroadcast;
+        addresses[i] = ToSockaddr(broadcast ? Endpoint{kLimitedBroadcast, item.to.port} : item.to);
         buffers[i] = {batch[i].outgoing.datagram.data(), batch[i].outgoing.datagram.size()};
         messages[i].msg_hdr.msg_name = &addresses[i];
         messages[i].msg_hdr.msg_namelen = sizeof addresses[i];
         messages[i].msg_hdr.msg_iov = &buffers[i];
         messages[i].msg_hdr.msg_iovlen = 1;
+        if (broadcast) SendThrough(messages[i].msg_hdr, controls[i], item.path.arrival.index);
     }
     const int sent = sendmmsg(socket_.fd.Get(), messages.data(), static_cast<unsigned>(messages.size()), 0);
     const int error = errno;
@@ -321,8 +358,8 @@ void SimServer::LogSent(const Scheduled& item, std::string_view failure) {
     }
     if (options_.quiet && failure.empty()) return;
     const MacAddress& mac = responder_.Devices()[item.outgoing.device].mac;
-    log_.Write(
-        AnswerLine(std::chrono::system_clock::now(), item.to, item.request, item.outgoing, mac, failure));
+    log_.Write(AnswerLine(std::chrono::system_clock::now(), item.to, item.path, item.request, item.outgoing,
+                          mac, failure));
 }
 
 // Flood datagrams are counted, not logged one by one: at thousands a second they would bury the log.

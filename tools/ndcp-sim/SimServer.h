@@ -13,6 +13,7 @@
 #include "ndcp-sim/SimLog.h"
 #include "ndcp-sim/SimOptions.h"
 #include "ndcp-sim/SimResponder.h"
+#include "ndcp-sim/SimReturnPath.h"
 #include "ndcp-sim/SimTiming.h"
 
 namespace ndcpsim {
@@ -59,6 +60,8 @@ struct BoundSocket {
 
 // The simulator's socket loop: receives requests, lets the responder answer them, and sends the
 // answers at their time from the bound port, together with the flood's datagrams when one runs.
+// An answer goes to the requester's address, or as the limited broadcast out of the interface the
+// request came in on when the system has no route to the requester (ChooseForm).
 class SimServer {
 public:
     // Opens and binds the socket; raises OvException when that fails.
@@ -76,6 +79,7 @@ private:
         Clock::time_point due;
         std::uint64_t order = 0;
         Endpoint to;
+        ReturnPath path;
         SimRequest request;  // command and sequence only, for the log
         Outgoing outgoing;
         bool flood = false;  // built by the flood: not queued, not logged
@@ -88,8 +92,9 @@ private:
     enum class SendState { kIdle, kWaitWritable, kRetrySoon };
 
     void ReceiveSome();
-    void HandleDatagram(std::span<const std::uint8_t> datagram, const Endpoint& from);
-    void Schedule(const SimRequest& request, const Endpoint& to, std::vector<Outgoing> datagrams);
+    void HandleDatagram(std::span<const std::uint8_t> datagram, const Endpoint& from, const Arrival& arrival);
+    void Schedule(const SimRequest& request, const Endpoint& to, const ReturnPath& path,
+                  std::vector<Outgoing> datagrams);
     SendState SendDue();
     void TakeDue(Clock::time_point now, std::vector<Scheduled>& batch);
     std::size_t AddFlood(Clock::time_point now, std::size_t room, std::vector<Scheduled>& batch);

@@ -96,21 +96,6 @@ std::size_t WriteSetArea(std::span<std::uint8_t> area, const OvNDCPVarList& vars
     return length;
 }
 
-[[nodiscard]] int StatusCode(std::uint8_t status) noexcept {
-    switch (status) {
-        case 0:
-            return kOk;
-        case 1:
-            return kPasswordError;
-        case 2:
-            return kNotDone;
-        case 3:
-            return kBadCommandType;
-        default:
-            return kUnknownError;
-    }
-}
-
 // A decoded value text shown through an option list. Mapping a text that a kind-1 list cannot read
 // as a number raises; that counts as a failed decode.
 [[nodiscard]] bool MapToDisplay(const OvOptionList* options, std::string& text) {
@@ -246,7 +231,7 @@ std::uint8_t AnswerStatus(std::span<const std::uint8_t> datagram) noexcept {
 int DecodeAnswer(std::span<const std::uint8_t> datagram, std::uint8_t command, OvNDCPVarList& vars,
                  const LocaleSettings& locale) {
     if (datagram.size() < kNDCPHeaderSize) return kBadPacket;
-    const int status = StatusCode(AnswerStatus(datagram));
+    const int status = AnswerStatusCode(AnswerStatus(datagram));
     if (status != kOk) return status;
     if (command == kSetCommand) return kOk;
     // The area ends at the total length; a datagram that claims more than it holds ends at its size.
@@ -257,5 +242,20 @@ int DecodeAnswer(std::span<const std::uint8_t> datagram, std::uint8_t command, O
     } catch (const std::exception&) {
         // Decoding reports outcomes as codes; nothing may escape to the receive path.
         return kBadPacket;
+    }
+}
+
+int AnswerStatusCode(std::uint8_t status) noexcept {
+    switch (status) {
+        case 0:
+            return kOk;
+        case 1:
+            return kPasswordError;
+        case 2:
+            return kNotDone;
+        case 3:
+            return kBadCommandType;
+        default:
+            return kUnknownError;
     }
 }

@@ -53,6 +53,9 @@ using MacBytes = std::array<std::uint8_t, 6>;
 [[nodiscard]] std::uint8_t AnswerSequence(std::span<const std::uint8_t> datagram) noexcept;
 [[nodiscard]] MacBytes AnswerTargetMac(std::span<const std::uint8_t> datagram) noexcept;
 [[nodiscard]] std::uint8_t AnswerStatus(std::span<const std::uint8_t> datagram) noexcept;
+// The result code of an answer's status (its control byte's low four bits): 0 success, 1 a wrong
+// password, 2 not done, 3 an unknown command, anything else an unknown error.
+[[nodiscard]] int AnswerStatusCode(std::uint8_t status) noexcept;
 
 // The outcome of an accepted answer to a request of the command, decoding its variable area into
 // vars when the status is 0 and the command is not Set. Returns 0 or a failure code; never raises.

@@ -1,4 +1,4 @@
-#include "SimLogFields.h"
+#include "testkit/SimLogFields.h"
 
 #include <algorithm>
 #include <charconv>
