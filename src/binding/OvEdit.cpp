@@ -81,6 +81,22 @@ void OvEdit::RunChangeHandler() {
 void OvEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
     justEntered_ = true;
+    enteredByAdvance_ = false;
+}
+
+void OvEdit::MarkEnteredByAdvance() noexcept { enteredByAdvance_ = justEntered_; }
+
+bool OvEdit::event(QEvent* event) {
+    // Tab moves the focus before the key reaches keyPressEvent.
+    if (event->type() == QEvent::KeyPress && justEntered_ && enteredByAdvance_) {
+        const auto* const key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
+            justEntered_ = false;
+            event->accept();
+            return true;
+        }
+    }
+    return QLineEdit::event(event);
 }
 
 bool OvEdit::DropsOnEntry(const QKeyEvent& event) const {

@@ -44,12 +44,18 @@ public:
     [[nodiscard]] QChar DroppedOnEntry() const noexcept { return droppedOnEntry_; }
     void SetDroppedOnEntry(QChar c) noexcept { droppedOnEntry_ = c; }
 
+    // Tells an edit that the focus has just come to it by an automatic advance (a full field moving
+    // it on): a Tab typed first is then dropped, as it was meant to leave the field just filled, which
+    // the advance has done already. Nothing once a key has been typed in the edit.
+    void MarkEnteredByAdvance() noexcept;
+
     // Pasting (the paste key, the context menu, the middle button's selection) and dropping text
     // offer it to this handler first.
     [[nodiscard]] const PasteHandler& OnPaste() const noexcept { return onPaste_; }
     void SetOnPaste(PasteHandler handler) { onPaste_ = std::move(handler); }
 
 protected:
+    bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -71,7 +77,8 @@ private:
     Handler onExit_;
     PasteHandler onPaste_;
     QChar droppedOnEntry_;
-    bool justEntered_ = false;  // no key typed since the edit received the focus
+    bool justEntered_ = false;       // no key typed since the edit received the focus
+    bool enteredByAdvance_ = false;  // and the focus came by an automatic advance
     int tag_ = 0;
     int maxLen_ = 0;
     TypedLengthLimit* limit_ = nullptr;  // owned by the edit, as its child

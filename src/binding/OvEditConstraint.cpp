@@ -1,6 +1,8 @@
 #include "binding/OvEditConstraint.h"
 
 #include <QFrame>
+#include <QMetaObject>
+#include <QPointer>
 #include <QWidget>
 #include <algorithm>
 #include <cstdint>
@@ -198,11 +200,22 @@ void OvEditConstraint::SetTextInPlace(OvEdit& edit, const QString& text) {
     edit.setText(text);  // runs EditChange
 }
 
-void OvEditConstraint::MoveFocusOn(OvEdit& edit) const {
+void OvEditConstraint::MoveFocusOn(OvEdit& edit, bool byFullField) const {
     // Only typing moves the focus: a text the program sets into an edit without focus, or the last
     // accepted text put back after a report, leaves the focus where it is.
     if (reporting_ || holdingFocus_ || !edit.hasFocus()) return;
-    PostFocusNext(form_ ? form_.data() : edit.window());
+    QWidget* const window = form_ ? form_.data() : edit.window();
+    PostFocusNext(window);
+    if (!byFullField) return;
+    // After the move: the edit it reaches drops a Tab typed first.
+    QMetaObject::invokeMethod(
+        window,
+        [target = QPointer<QWidget>(window)] {
+            if (auto* const reached = target ? qobject_cast<OvEdit*>(target->focusWidget()) : nullptr) {
+                reached->MarkEnteredByAdvance();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void OvEditConstraint::EditChange(OvEdit& edit) {
@@ -220,7 +233,7 @@ void OvEditConstraint::EditChange(OvEdit& edit) {
         without.remove(Latin1(entry->AdvanceChar));
         edit.setText(without);  // runs EditChange again for the new text
         if (alive.expired() || !guard) return;
-        MoveFocusOn(edit);
+        MoveFocusOn(edit, false);
         return;
     }
 
@@ -244,7 +257,7 @@ void OvEditConstraint::EditChange(OvEdit& edit) {
     }
     if ((entry->Flags & EditSpecifier::kAutoAdvance) != 0 && entry->MaxLen > 0 &&
         edit.text().size() == entry->MaxLen) {
-        MoveFocusOn(edit);
+        MoveFocusOn(edit, true);
     }
 }
 

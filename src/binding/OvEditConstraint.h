@@ -89,7 +89,8 @@ public:
 
 private:
     void Report(detail::EditConstraint_s& entry, OvEdit& edit, const std::string& message);
-    void MoveFocusOn(OvEdit& edit) const;
+    // byFullField: the edit is full, rather than ended by its advance character.
+    void MoveFocusOn(OvEdit& edit, bool byFullField) const;
     [[nodiscard]] OvEdit::Handler ChangeHandler();
     [[nodiscard]] OvEdit::Handler ExitHandler();
     [[nodiscard]] bool IsOwnHandler(const OvEdit::Handler& handler) const;

@@ -105,6 +105,7 @@ TEST_F(SetIPTest, TypedAsPeopleTypeTheAddressIsSentAsTypedAndTheDeviceFoundThere
         {u"192.168.1.10\t255.255.0.0\tsecret\n", "192.168.1.10", "255.255.0.0", "secret"},
         {u"192.168.7.21\t255.255.255.0\t\n", "192.168.7.21", "255.255.255.0", ""},  // Enter from the password
         {u"192.168.000.077\n", "192.168.0.77", "255.255.255.0", ""},  // Enter from a field; no octal
+        {u"192.168.0.177\t255.255.255.128\tsecret\n", "192.168.0.177", "255.255.255.128", "secret"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.address);

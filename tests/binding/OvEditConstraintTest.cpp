@@ -122,6 +122,25 @@ TEST_F(EditConstraintFocusTest, AnAddressTypedTheUsualWayLandsOneNumberPerField)
     EXPECT_TRUE(ui.beeps.empty());
 }
 
+// A Tab typed right after a full last field has moved the focus out of the row was meant to leave
+// that field: it is dropped, and what follows goes where the focus already is.
+TEST_F(EditConstraintFocusTest, ATabAfterAFullFieldMovedTheFocusOnIsDropped) {
+    const std::vector<OvEdit*> edits = BuildIp();
+    auto* const next = new OvEdit(&form);
+    auto* const further = new OvEdit(&form);
+    QWidget::setTabOrder(edits[3], next);
+    QWidget::setTabOrder(next, further);
+    ShowActive();
+    edits[0]->setFocus();
+    ASSERT_TRUE(TypeAsPerson(u"192.168.0.177\tab"));
+    EXPECT_EQ(edits[3]->text(), "177");
+    EXPECT_EQ(next->text(), "ab");
+    ASSERT_TRUE(TypeAsPerson(u"\t"));  // typed after other keys: moves on as ever
+    EXPECT_EQ(QApplication::focusWidget(), further);
+    ASSERT_TRUE(TypeAsPerson(u"\t"));  // entered by Tab, not by an advance
+    EXPECT_NE(QApplication::focusWidget(), further);
+}
+
 TEST_F(EditConstraintFocusTest, OnlyTheFirstKeyIntoAFieldWithNothingToKeepIsDropped) {
     const std::vector<OvEdit*> edits = BuildIp();
     ShowActive();
