@@ -166,7 +166,8 @@ void TMainForm::LoadPictures() {
         {ui_->IMG_About2, ":/images/about-hot.jpg", PictureBox::Placement::TopLeft},
     };
     for (const PictureSpec& picture : pictures) {
-        picture.box->SetPicture(JpegImage::Load(QString::fromLatin1(picture.path)));
+        picture.box->SetPicture(
+            JpegImage::LoadForScreen(QString::fromLatin1(picture.path), devicePixelRatioF()));
         picture.box->SetPlacement(picture.placement);
     }
 }
