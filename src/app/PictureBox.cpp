@@ -18,13 +18,16 @@ void PictureBox::SetPlacement(Placement placement) {
 QPoint PictureBox::PictureOrigin() const {
     if (placement_ == Placement::TopLeft) return {0, 0};
     // Integer halves of the difference, as the desktop's picture control rounds them.
-    return {(width() - picture_.width()) / 2, (height() - picture_.height()) / 2};
+    const QSize size = picture_.deviceIndependentSize().toSize();
+    return {(width() - size.width()) / 2, (height() - size.height()) / 2};
 }
 
 void PictureBox::paintEvent(QPaintEvent* /*event*/) {
     if (picture_.isNull()) return;
     QPainter painter(this);
     painter.setClipRect(rect());
+    // A picture drawn for twice the layout size is scaled smoothly to screens between.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(PictureOrigin(), picture_);
 }
 

@@ -3,10 +3,10 @@
 #include <QImage>
 #include <QWidget>
 
-// A picture control: shows an image unscaled, either from the top-left corner (clipped by the
-// control) or centred in it, and reports pointer moves and clicks. Mouse tracking is on, so moves
-// are reported without a button held; every pointer event over the control stays with it and does
-// not reach the control below.
+// A picture control: shows an image at its layout size (its size over its device pixel ratio),
+// either from the top-left corner (clipped by the control) or centred in it, and reports pointer moves and
+// clicks. Mouse tracking is on, so moves are reported without a button held; every pointer event over the
+// control stays with it and does not reach the control below.
 class PictureBox : public QWidget {
     Q_OBJECT
 

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include "app/DeviceSearch.h"
 #include "app/DottedText.h"
 #include "app/JpegImage.h"
 #include "app/PictureBox.h"
@@ -59,6 +60,34 @@ QString MessageWithSendReason(const std::exception& error) {
 }
 
 int ShowModally(QDialog& dialog) { return dialog.exec(); }
+
+// The outcomes of the search for a device after a Set IP, as the status bar says them.
+QString CheckingText(const QString& address) {
+    return QStringLiteral("Checking that the device answers at %1...").arg(address);
+}
+QString AnswersAtText(const FoundDevice& found) {
+    return QStringLiteral("The device now answers at %1 (netmask %2).").arg(found.address, found.netmask);
+}
+QString AnswersElsewhereText(const QString& address, const FoundDevice& found) {
+    return QStringLiteral("The device accepted %1 but answers at %2 (netmask %3).")
+        .arg(address, found.address, found.netmask);
+}
+QString SilentText(const QString& address) {
+    return QStringLiteral(
+               "The device accepted %1 but did not answer there within a second; Refresh shows where "
+               "it is.")
+        .arg(address);
+}
+QString SearchFailedText(const QString& address, const std::exception& error) {
+    return QStringLiteral("The device accepted %1; looking for it there failed: %2")
+        .arg(address, MessageOf(error));
+}
+QString TookEffectText(const FoundDevice& found) {
+    return QStringLiteral(
+               "The change took effect although the device did not confirm it: it now answers at %1 "
+               "(netmask %2).")
+        .arg(found.address, found.netmask);
+}
 
 }  // namespace
 
@@ -137,7 +166,8 @@ void TMainForm::LoadPictures() {
         {ui_->IMG_About2, ":/images/about-hot.jpg", PictureBox::Placement::TopLeft},
     };
     for (const PictureSpec& picture : pictures) {
-        picture.box->SetPicture(JpegImage::Load(QString::fromLatin1(picture.path)));
+        picture.box->SetPicture(
+            JpegImage::LoadForScreen(QString::fromLatin1(picture.path), devicePixelRatioF()));
         picture.box->SetPlacement(picture.placement);
     }
 }
@@ -342,8 +372,8 @@ void TMainForm::RunSetIP(int row) {
     const auto dialog = std::make_unique<TDLG_SetIP>(this);
     DLG_SetIP_ = dialog.get();
     const auto forget = qScopeGuard([this] { DLG_SetIP_ = nullptr; });
-    SetEditsFromDottedText(DeviceList().RowText(row, kIpColumn), dialog->IPEdits());
-    SetEditsFromDottedText(DeviceList().RowText(row, kNetmaskColumn), dialog->NetmaskEdits());
+    dialog->Prefill(DeviceList().RowText(row, kIpColumn), DeviceList().RowText(row, kNetmaskColumn));
+    dialog->SetHeardOn(RowAdapter(DeviceList(), row));
     if (modalRunner_(*dialog) != QDialog::Accepted || closePending_) return;
     SendSetIP(row, *dialog);
 }
@@ -362,9 +392,60 @@ void TMainForm::SendSetIP(int row, TDLG_SetIP& dialog) {
         request.Device.Password = SetIPPassword(password.Text());
     }
     request.Timeout = kSetIPTimeout;
-    request.Set();
-    DeviceList().SetRowText(row, kIpColumn, QString::fromStdString(request.Vars.Var(0).Value));
-    DeviceList().SetRowText(row, kNetmaskColumn, QString::fromStdString(request.Vars.Var(1).Value));
+    const QString address = QString::fromStdString(request.Vars.Var(0).Value);
+    const QString netmask = QString::fromStdString(request.Vars.Var(1).Value);
+    try {
+        const auto wipe = qScopeGuard([&request] { WipeString(request.Device.Password); });
+        request.Set();
+    } catch (const OvException& error) {
+        // A device may apply the address and answer too late, or not at all.
+        if (error.Code() != kConnectionTimeout || closePending_ ||
+            !TookEffectAfterTimeout(row, address, error))
+            throw;
+        return;
+    }
+    ConfirmSetIP(row, address, netmask);
+}
+
+void TMainForm::ConfirmSetIP(int row, const QString& address, const QString& netmask) {
+    // The completion of a Set delivers the variables as sent: the addresses as entered.
+    ShowRowAddresses(row, address, netmask);
+    if (closePending_) return;
+    ShowStatus(CheckingText(address));
+    try {
+        const std::optional<FoundDevice> found = FindDeviceByMac(
+            DeviceList().RowText(row, kMacColumn), RowAdapter(DeviceList(), row), kFindAgainTimeout);
+        if (!found) {
+            ShowStatus(SilentText(address));
+            return;
+        }
+        ShowRowAddresses(row, found->address, found->netmask);
+        ShowStatus(found->address == address ? AnswersAtText(*found) : AnswersElsewhereText(address, *found));
+    } catch (const std::exception& error) {
+        ShowStatus(SearchFailedText(address, error));
+    }
+}
+
+bool TMainForm::TookEffectAfterTimeout(int row, const QString& address, const OvException& timeout) {
+    ShowStatus(MessageOf(timeout) + QLatin1Char(' ') + CheckingText(address));
+    std::optional<FoundDevice> found;
+    try {
+        found = FindDeviceByMac(DeviceList().RowText(row, kMacColumn), RowAdapter(DeviceList(), row),
+                                kFindAgainTimeout);
+    } catch (const std::exception& error) {
+        throw OvException(timeout.Message() + " Looking for the device at " + address.toStdString() +
+                              " failed: " + error.what(),
+                          timeout.Code());
+    }
+    if (!found || found->address != address) return false;
+    ShowRowAddresses(row, found->address, found->netmask);
+    ShowStatus(TookEffectText(*found));
+    return true;
+}
+
+void TMainForm::ShowRowAddresses(int row, const QString& address, const QString& netmask) {
+    DeviceList().SetRowText(row, kIpColumn, address);
+    DeviceList().SetRowText(row, kNetmaskColumn, netmask);
     MarkReachability(row);
 }
 

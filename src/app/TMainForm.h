@@ -14,6 +14,7 @@
 #include "binding/OvNDCPRequest2Edits.h"
 #include "ndcp/OvNDCPClient.h"
 
+class OvException;
 class OvListView;
 class OvStatusBar;
 class PictureBox;
@@ -104,6 +105,13 @@ private:
     void Highlight(MenuButton& button);
     void RunSetIP(int row);
     void SendSetIP(int row, TDLG_SetIP& dialog);
+    // After the device accepted the new address: finds it again and says where it answers.
+    void ConfirmSetIP(int row, const QString& address, const QString& netmask);
+    // After the device did not answer the Set in time: whether it took the new address all the same.
+    // Raises the time-out, with the reason, when the search itself fails.
+    [[nodiscard]] bool TookEffectAfterTimeout(int row, const QString& address, const OvException& timeout);
+    // Shows the addresses in the row and marks it when its device is out of reach.
+    void ShowRowAddresses(int row, const QString& address, const QString& netmask);
     void ReportSetIPError(const QString& message);
     void OpenSelectedAddress(const QString& prefix, const QString& suffix);
     // "N devices found.", and for an empty list why it is empty.

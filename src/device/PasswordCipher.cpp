@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "device/SecureWipe.h"
 #include "errors/OvException.h"
 
 namespace {
@@ -104,9 +105,9 @@ std::uint32_t Rotate28(std::uint32_t half, int count) noexcept {
 
 using RoundKeys = std::array<std::uint64_t, 16>;
 
-// The sixteen 48-bit round keys; PC-1 drops the parity bit of every key byte.
+// The sixteen 48-bit round keys; PC-1 drops the parity bit of every key byte. The caller wipes them.
 RoundKeys MakeRoundKeys(std::span<const std::uint8_t, 8> key) noexcept {
-    const std::uint64_t permuted = Permute(LoadBigEndian(key), 64, kPermutedChoice1);
+    std::uint64_t permuted = Permute(LoadBigEndian(key), 64, kPermutedChoice1);
     auto c = static_cast<std::uint32_t>(permuted >> 28);
     auto d = static_cast<std::uint32_t>(permuted & 0x0FFFFFFFU);
     RoundKeys keys{};
@@ -115,12 +116,15 @@ RoundKeys MakeRoundKeys(std::span<const std::uint8_t, 8> key) noexcept {
         d = Rotate28(d, kKeyRotations[round]);
         keys[round] = Permute((static_cast<std::uint64_t>(c) << 28) | d, 56, kPermutedChoice2);
     }
+    WipeValue(permuted);
+    WipeValue(c);
+    WipeValue(d);
     return keys;
 }
 
 // The cipher function f(R, K): expansion, key mixing, S-boxes, permutation P.
 std::uint32_t Feistel(std::uint32_t right, std::uint64_t roundKey) noexcept {
-    const std::uint64_t mixed = Permute(right, 32, kExpansion) ^ roundKey;
+    std::uint64_t mixed = Permute(right, 32, kExpansion) ^ roundKey;
     std::uint64_t substituted = 0;
     for (std::size_t box = 0; box < kSBoxes.size(); ++box) {
         const auto six = static_cast<unsigned>((mixed >> (42 - 6 * box)) & 0x3FU);
@@ -128,27 +132,35 @@ std::uint32_t Feistel(std::uint32_t right, std::uint64_t roundKey) noexcept {
         const unsigned column = (six >> 1) & 0xFU;
         substituted = (substituted << 4) | kSBoxes[box][row * 16 + column];
     }
-    return static_cast<std::uint32_t>(Permute(substituted, 32, kRoundPermutation));
+    const auto output = static_cast<std::uint32_t>(Permute(substituted, 32, kRoundPermutation));
+    WipeValue(mixed);
+    WipeValue(substituted);
+    return output;
 }
 
 }  // namespace
 
 void DesCryptBlock(DesDirection direction, std::span<const std::uint8_t, 8> key,
                    std::span<const std::uint8_t, 8> input, std::span<std::uint8_t, 8> output) noexcept {
-    const RoundKeys keys = MakeRoundKeys(key);
+    RoundKeys keys = MakeRoundKeys(key);
     const bool decrypt = direction == DesDirection::kDecrypt;
-    const std::uint64_t permuted = Permute(LoadBigEndian(input), 64, kInitialPermutation);
+    std::uint64_t permuted = Permute(LoadBigEndian(input), 64, kInitialPermutation);
     auto left = static_cast<std::uint32_t>(permuted >> 32);
     auto right = static_cast<std::uint32_t>(permuted);
     for (std::size_t round = 0; round < keys.size(); ++round) {
-        const std::uint64_t roundKey = keys[decrypt ? keys.size() - 1 - round : round];
-        const std::uint32_t next = left ^ Feistel(right, roundKey);
+        const std::uint32_t next = left ^ Feistel(right, keys[decrypt ? keys.size() - 1 - round : round]);
         left = right;
         right = next;
     }
     // The last round's halves go to the final permutation swapped (R16 L16).
-    const std::uint64_t preOutput = (static_cast<std::uint64_t>(right) << 32) | left;
+    std::uint64_t preOutput = (static_cast<std::uint64_t>(right) << 32) | left;
     StoreBigEndian(Permute(preOutput, 64, kFinalPermutation), output);
+    // What was derived from the key and the block goes with the call.
+    WipeValue(keys);
+    WipeValue(permuted);
+    WipeValue(left);
+    WipeValue(right);
+    WipeValue(preOutput);
 }
 
 void TripleDesEdeBlock(DesDirection direction, std::span<const std::uint8_t, 16> key,
@@ -163,6 +175,8 @@ void TripleDesEdeBlock(DesDirection direction, std::span<const std::uint8_t, 16>
     DesCryptBlock(outer, k1, input, first);
     DesCryptBlock(inner, k2, first, second);
     DesCryptBlock(outer, k1, second, output);
+    WipeValue(first);
+    WipeValue(second);
 }
 
 std::size_t EncryptBytes(std::span<const std::uint8_t> key, std::span<const std::uint8_t> input,
@@ -191,6 +205,7 @@ std::size_t EncryptBytes(std::span<const std::uint8_t> key, std::span<const std:
         std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(whole * kBlockSize), rest, last.begin());
         last[rest] = kPaddingMark;
         encryptBlock(last, output.subspan(whole * kBlockSize).first<8>());
+        WipeValue(last);
     }
     return outputSize;
 }
@@ -211,6 +226,11 @@ std::string EncryptAccessPassword(std::string_view keyText, std::string_view pas
     std::vector<std::uint8_t> key;
     std::vector<std::uint8_t> plain;
     std::vector<std::uint8_t> encrypted;
+    // The copies of the key and the password are wiped whatever happens; the encrypted bytes too,
+    // once written as text.
+    const WipeVectorAtExit wipeKey(key);
+    const WipeVectorAtExit wipePlain(plain);
+    const WipeVectorAtExit wipeEncrypted(encrypted);
     try {
         key.assign(keyText.begin(), keyText.end());
         plain.assign(password.begin(), password.end());

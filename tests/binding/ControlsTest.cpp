@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
 #include <QTest>
 
 #include "binding/OvComboBox.h"
@@ -53,6 +57,43 @@ TEST(OvEditTest, HandlerMayReplaceItselfWhileRunning) {
     edit.setText("a");
     edit.setText("b");
     EXPECT_EQ(second, 1);
+}
+
+// Every way of pasting offers the text to the handler first; what it declines is pasted as usual.
+TEST(OvEditTest, PastingAndDroppingOfferTheTextToThePasteHandlerFirst) {
+    OvEdit edit;
+    std::vector<QString> offered;
+    bool take = true;
+    edit.SetOnPaste([&](OvEdit&, const QString& text) {
+        offered.push_back(text);
+        return take;
+    });
+    QGuiApplication::clipboard()->setText(QStringLiteral("10.0.0.5"));
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), "");
+
+    // The context menu's Paste, which the edit finds by its text: else it would paste unoffered.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(1, 1), edit.mapToGlobal(QPoint(1, 1)));
+    QCoreApplication::sendEvent(&edit, &menuEvent);
+    auto* const menu = edit.findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    for (QAction* const action : menu->actions()) {
+        if (action->text().startsWith(QLineEdit::tr("&Paste"))) action->trigger();
+    }
+    menu->close();
+
+    QMimeData dropped;
+    dropped.setText(QStringLiteral("dropped"));
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&edit, &enter);  // a drop reaches only the widget the drag entered
+    QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&edit, &drop);
+    EXPECT_EQ(offered, (std::vector<QString>{"10.0.0.5", "10.0.0.5", "dropped"}));
+    EXPECT_EQ(edit.text(), "");
+
+    take = false;
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), "10.0.0.5");
 }
 
 TEST(OvEditTest, ExitHandlerRunsOnlyWhenTheFocusMovesWithinTheWindow) {

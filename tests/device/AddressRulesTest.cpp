@@ -81,7 +81,7 @@ TEST(SetIPRefusalTest, EachRefusalSaysWhyAndPointsAtTheFirstFieldToCorrect) {
         {"empty third number", "192.168..10", "255.255.0.0", kIncompleteIpAddress, 2},
         {"number above 255", "192.168.1.300", "255.255.0.0", kAddressNumberOutOfRange, 3},
         {"this network", "0.1.2.3", "255.0.0.0", kAddressBeginsWithZero, 0},
-        {"all zeros, the issue's case", "0.0.0.0", "0.0.0.0", kAddressBeginsWithZero, 0},
+        {"all zeros, netmask too", "0.0.0.0", "0.0.0.0", kAddressBeginsWithZero, 0},
         {"loopback", "127.0.0.1", "255.0.0.0", kAddressIsLoopback, 0},
         {"multicast", "224.0.0.1", "255.255.255.0", kAddressIsMulticastOrReserved, 0},
         {"limited broadcast", "255.255.255.255", "255.255.0.0", kAddressIsMulticastOrReserved, 0},
