@@ -112,7 +112,6 @@ SetArguments ParseSet(CommandLine& line) {
     SetArguments parsed;
     std::optional<MacBytes> mac;
     bool fromStdin = false;
-    const auto missing = [](const char* what) { FailSeeHelp(std::string(what), CliCommand::Set); };
     while (line.Next()) {
         const std::string_view name = line.Name();
         if (name == "--ip") {
@@ -124,7 +123,7 @@ SetArguments ParseSet(CommandLine& line) {
             fromStdin = true;
         } else if (name == "--password-file") {
             const std::string_view value = line.Value();
-            if (value.empty()) missing("Option --password-file expects a file name.");
+            if (value.empty()) FailSeeHelp("Option --password-file expects a file name.", CliCommand::Set);
             parsed.passwordFile = std::string(value);
         } else if (name == "--yes") {
             line.NoValue();
@@ -142,11 +141,12 @@ SetArguments ParseSet(CommandLine& line) {
             line.Unknown();
         }
     }
-    if (!mac) missing("Give the MAC address of the device.");
-    if (parsed.ip.empty()) missing("Give the new IP address with --ip.");
-    if (parsed.netmask.empty()) missing("Give the new netmask with --netmask.");
+    if (!mac) FailSeeHelp("Give the MAC address of the device.", CliCommand::Set);
+    if (parsed.ip.empty()) FailSeeHelp("Give the new IP address with --ip.", CliCommand::Set);
+    if (parsed.netmask.empty()) FailSeeHelp("Give the new netmask with --netmask.", CliCommand::Set);
     if (fromStdin == parsed.passwordFile.has_value()) {
-        missing("Give the access password in one way: --password-stdin or --password-file FILE.");
+        FailSeeHelp("Give the access password in one way: --password-stdin or --password-file FILE.",
+                    CliCommand::Set);
     }
     parsed.mac = *mac;
     return parsed;

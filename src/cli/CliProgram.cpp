@@ -157,28 +157,6 @@ int Guarded(std::ostream& err, const Body& body) {
     }
 }
 
-int RunCommand(const CliArguments& arguments, std::string_view password) {
-    QObject owner;
-    return Guarded(std::cerr, [&] {
-        StartClient(&owner);
-        // Pending requests matter no more once the command is through: the program ends at once.
-        ClientInstance()->SetDestructionWait(std::chrono::milliseconds(0));
-        if (arguments.command == CliCommand::Discover)
-            return RunDiscover(arguments.discover, std::cout, std::cerr);
-        return RunSet(arguments.set, password, std::cout, std::cerr);
-    });
-}
-
-}  // namespace
-
-int ExitStatusOf(int code) noexcept {
-    if (code == kPasswordError) return kExitPassword;
-    if (code == kConnectionTimeout) return kExitUnconfirmed;
-    return kExitOtherError;
-}
-
-namespace {
-
 int Discover(const DiscoverArguments& arguments, std::ostream& out, std::ostream& err) {
     DiscoveryChoice choice;
     choice.timeout = arguments.timeout;
@@ -246,6 +224,12 @@ int Set(const SetArguments& arguments, std::string_view accessPassword, std::ost
 
 }  // namespace
 
+int ExitStatusOf(int code) noexcept {
+    if (code == kPasswordError) return kExitPassword;
+    if (code == kConnectionTimeout) return kExitUnconfirmed;
+    return kExitOtherError;
+}
+
 int RunDiscover(const DiscoverArguments& arguments, std::ostream& out, std::ostream& err) {
     return Guarded(err, [&] { return Discover(arguments, out, err); });
 }
@@ -254,6 +238,22 @@ int RunSet(const SetArguments& arguments, std::string_view accessPassword, std::
            std::ostream& err) {
     return Guarded(err, [&] { return Set(arguments, accessPassword, out, err); });
 }
+
+namespace {
+
+int RunCommand(const CliArguments& arguments, std::string_view password) {
+    QObject owner;
+    return Guarded(std::cerr, [&] {
+        StartClient(&owner);
+        // Pending requests matter no more once the command is through: the program ends at once.
+        ClientInstance()->SetDestructionWait(std::chrono::milliseconds(0));
+        if (arguments.command == CliCommand::Discover)
+            return RunDiscover(arguments.discover, std::cout, std::cerr);
+        return RunSet(arguments.set, password, std::cout, std::cerr);
+    });
+}
+
+}  // namespace
 
 int RunCli(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
