@@ -2,11 +2,18 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
 
 void PictureBox::SetPicture(const QImage& picture) {
     picture_ = picture;
+    update();
+}
+
+void PictureBox::SetFocusPicture(const QImage& picture) {
+    focusPicture_ = picture;
     update();
 }
 
@@ -23,12 +30,20 @@ QPoint PictureBox::PictureOrigin() const {
 }
 
 void PictureBox::paintEvent(QPaintEvent* /*event*/) {
-    if (picture_.isNull()) return;
+    const bool focused = hasFocus();
+    const QImage& shown = focused && !focusPicture_.isNull() ? focusPicture_ : picture_;
     QPainter painter(this);
     painter.setClipRect(rect());
-    // A picture drawn for twice the layout size is scaled smoothly to screens between.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(PictureOrigin(), picture_);
+    if (!shown.isNull()) {
+        // A picture drawn for twice the layout size is scaled smoothly to screens between.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(PictureOrigin(), shown);
+    }
+    if (!focused) return;
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.rect = rect().adjusted(1, 1, -1, -1);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
@@ -47,4 +62,27 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) pressed_ = false;
     event->accept();
     if (click) emit Clicked();
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->accept();
+            if (!event->isAutoRepeat()) emit Clicked();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
+}
+
+void PictureBox::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void PictureBox::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
 }

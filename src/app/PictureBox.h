@@ -6,7 +6,8 @@
 // A picture control: shows an image at its layout size (its size over its device pixel ratio),
 // either from the top-left corner (clipped by the control) or centred in it, and reports pointer moves and
 // clicks. Mouse tracking is on, so moves are reported without a button held; every pointer event over the
-// control stays with it and does not reach the control below.
+// control stays with it and does not reach the control below. A control that takes the focus shows its
+// focus picture (when set) with a focus frame, and Space or Enter clicks it.
 class PictureBox : public QWidget {
     Q_OBJECT
 
@@ -17,6 +18,8 @@ public:
 
     void SetPicture(const QImage& picture);
     [[nodiscard]] const QImage& Picture() const noexcept { return picture_; }
+    // The picture drawn instead while the control has the focus.
+    void SetFocusPicture(const QImage& picture);
 
     void SetPlacement(Placement placement);
     [[nodiscard]] Placement GetPlacement() const noexcept { return placement_; }
@@ -34,9 +37,13 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QImage picture_;
+    QImage focusPicture_;
     Placement placement_ = Placement::TopLeft;
     bool pressed_ = false;
 };

@@ -1,4 +1,5 @@
 // The main window's start-up, discovery, menu effects and the commands that open addresses.
+#include <QApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <set>
 
 #include "AppTestSupport.h"
+#include "app/TFM_About.h"
 
 namespace {
 
@@ -242,6 +244,99 @@ TEST_F(MainFormTest, ManageAndDoubleClickOpenTheSelectedDevicesAddressAsItIs) {
         EXPECT_EQ(opened, c.doubleClick);
         EXPECT_EQ(Status(), QStringLiteral("unchanged"));
     }
+}
+
+// The keyboard alone: the tab order, the keys on a focused button and the window's shortcuts.
+class MainFormKeyboardTest : public MainFormFixture {
+protected:
+    // Shows the window with one selected device and records which command ran through each key.
+    void ShowWithOneDevice() {
+        CreateForm();
+        form->SetModalRunner([this](QDialog& dialog) {
+            ran.push_back(dialog.metaObject()->className());
+            return int{QDialog::Rejected};
+        });
+        about = std::make_unique<TFM_About>(nullptr);
+        form->SetAboutBox(about.get());
+        QObject::connect(form.get(), &TMainForm::Closed, [this] { ran.push_back("Exit"); });
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        List().AppendRow({"KVX-770B", "Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"});
+    }
+    // What the key ran: a dialog's class, "Refresh", "open" and the address, "Exit", or nothing.
+    std::vector<std::string> Press(QWidget& target, int key, Qt::KeyboardModifiers modifiers = {}) {
+        ran.clear();
+        opened.clear();
+        const std::size_t requests = responder.Requests().size();
+        QTest::keyClick(&target, static_cast<Qt::Key>(key), modifiers);
+        if (responder.Requests().size() > requests) ran.push_back("Refresh");
+        for (const QString& address : opened) ran.push_back("open " + address.toStdString());
+        return ran;
+    }
+
+    std::unique_ptr<TFM_About> about;
+    std::vector<std::string> ran;
+};
+
+TEST_F(MainFormKeyboardTest, TabVisitsTheMenuThenTheListWhichHasTheFocusAtStart) {
+    ShowWithOneDevice();
+    EXPECT_EQ(QApplication::focusWidget(), &List());
+    QTest::keyClick(&List(), Qt::Key_Down);
+    EXPECT_EQ(List().SelectedRow(), 0);
+    for (const char* name :
+         {"IMG_SetIP1", "IMG_Manage1", "IMG_Refresh1", "IMG_Exit1", "IMG_About1", "LV_DeviceList"}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), name);
+    }
+    // The focused button shows its highlighted picture and keeps the focus under the pointer.
+    auto& setIP = Child<PictureBox>(*form, "IMG_SetIP1");
+    setIP.setFocus();
+    MovePointerOver(setIP);
+    EXPECT_TRUE(setIP.hasFocus());
+    const QImage focused = setIP.grab().toImage();
+    List().setFocus();
+    EXPECT_NE(setIP.grab().toImage(), focused);
+    EXPECT_EQ(setIP.toolTip(), QStringLiteral("Set IP (Alt+S)"));
+    EXPECT_EQ(Child<PictureBox>(*form, "IMG_Refresh2").toolTip(), QStringLiteral("Refresh (F5, Alt+R)"));
+}
+
+TEST_F(MainFormKeyboardTest, EachKeyRunsItsCommand) {
+    const struct {
+        const char* name;
+        const char* target;  // the focused control, or the window for a shortcut
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<std::string> ran;
+    } cases[] = {
+        {"Space on Set IP", "IMG_SetIP1", Qt::Key_Space, {}, {"TDLG_SetIP"}},
+        {"Enter on Manage", "IMG_Manage1", Qt::Key_Return, {}, {"open http://192.168.0.101/"}},
+        {"keypad Enter on Refresh", "IMG_Refresh1", Qt::Key_Enter, {}, {"Refresh"}},
+        {"Space on About", "IMG_About1", Qt::Key_Space, {}, {"TFM_About"}},
+        {"a letter on a button", "IMG_About1", Qt::Key_A, {}, {}},
+        {"Alt+S", "", Qt::Key_S, Qt::AltModifier, {"TDLG_SetIP"}},
+        {"Alt+M", "", Qt::Key_M, Qt::AltModifier, {"open http://192.168.0.101/"}},
+        {"Alt+R", "", Qt::Key_R, Qt::AltModifier, {"Refresh"}},
+        {"F5", "", Qt::Key_F5, {}, {"Refresh"}},
+        {"Alt+A", "", Qt::Key_A, Qt::AltModifier, {"TFM_About"}},
+        {"Enter on the list opens the row as a double-click does",
+         "LV_DeviceList",
+         Qt::Key_Return,
+         {},
+         {"open \\\\192.168.0.101"}},
+        {"Space on Exit", "IMG_Exit1", Qt::Key_Space, {}, {"Exit"}},
+    };
+    ShowWithOneDevice();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        List().ClearRows();  // a Refresh empties the list: put the device back
+        List().AppendRow({"KVX-770B", "Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"});
+        List().SelectRow(0);
+        QWidget& target = *c.target ? Child(*form, c.target) : static_cast<QWidget&>(*form);
+        target.setFocus();
+        EXPECT_EQ(Press(target, c.key, c.modifiers), c.ran);
+    }
+    ShowWithOneDevice();
+    EXPECT_EQ(Press(*form, Qt::Key_X, Qt::AltModifier), std::vector<std::string>{"Exit"});
 }
 
 }  // namespace
