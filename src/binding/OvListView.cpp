@@ -48,7 +48,8 @@ int OvListView::ColumnWidth(int column) const {
 
 void OvListView::SetColumnWidth(int column, int width) {
     if (column < 0 || column >= columnCount()) return;
-    header()->setSectionResizeMode(column, QHeaderView::Interactive);
+    // A hidden column stays hidden: the user cannot drag its edge open.
+    header()->setSectionResizeMode(column, width > 0 ? QHeaderView::Interactive : QHeaderView::Fixed);
     header()->resizeSection(column, width > 0 ? width : 0);
 }
 

@@ -8,7 +8,7 @@ class QItemSelection;
 
 // A report-style list view: columns with caption and width, rows of a caption (column 0) and
 // sub-items (columns 1 on), single whole-row selection, and one assignable item-selection handler.
-// A column of width 0 is drawn as nothing at all.
+// A column of width 0 is drawn as nothing at all, and the user cannot resize it open.
 class OvListView : public QTreeWidget {
     Q_OBJECT
 

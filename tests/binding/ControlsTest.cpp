@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QTest>
 
 #include "binding/OvComboBox.h"
@@ -141,6 +142,25 @@ TEST_F(ListViewTest, ZeroWidthColumnsTakeNoRoom) {
     EXPECT_EQ(view.RowText(1, 0), "");  // no such row
     view.ClearColumns();
     EXPECT_EQ(view.ColumnCount(), 0);
+}
+
+TEST_F(ListViewTest, AHiddenColumnCannotBeDraggedOpenButAVisibleOneCan) {
+    view.show();
+    QWidget* const header = view.header()->viewport();
+    const int middle = view.header()->height() / 2;
+    const auto drag = [&](int from, int to) {
+        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(from, middle));
+        QMouseEvent move(QEvent::MouseMove, QPointF(to, middle), header->mapToGlobal(QPointF(to, middle)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(header, &move);
+        QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(to, middle));
+    };
+    drag(1, 60);  // the hidden first column's edge lies on the list's left border
+    EXPECT_EQ(view.ColumnWidth(0), 0);
+    EXPECT_EQ(view.ColumnWidth(1), 80);
+    drag(79, 119);  // the visible column's right edge, where the hidden one starts
+    EXPECT_EQ(view.ColumnWidth(1), 120);
+    EXPECT_EQ(view.ColumnWidth(2), 0);
 }
 
 TEST_F(ListViewTest, SelectionHandlerHearsUnselectThenSelect) {
