@@ -1,11 +1,56 @@
 #include "app/PictureBox.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+namespace {
+
+// What assistive technology sees of a picture control: a push button that presses like a click, or
+// a graphic without a name that readers pass over.
+class PictureBoxAccessible : public QAccessibleWidget {
+public:
+    explicit PictureBoxAccessible(PictureBox* box)
+        : QAccessibleWidget(
+              box, box->GetKind() == PictureBox::Kind::Button ? QAccessible::Button : QAccessible::Graphic) {}
+
+    [[nodiscard]] QString text(QAccessible::Text t) const override {
+        if (!IsButton() && t == QAccessible::Name) return {};
+        return QAccessibleWidget::text(t);
+    }
+    [[nodiscard]] QStringList actionNames() const override {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (IsButton()) names.prepend(pressAction());
+        return names;
+    }
+    void doAction(const QString& actionName) override {
+        if (IsButton() && actionName == pressAction()) {
+            emit Box().Clicked();
+            return;
+        }
+        QAccessibleWidget::doAction(actionName);
+    }
+
+private:
+    [[nodiscard]] PictureBox& Box() const { return *static_cast<PictureBox*>(widget()); }
+    [[nodiscard]] bool IsButton() const { return Box().GetKind() == PictureBox::Kind::Button; }
+};
+
+QAccessibleInterface* PictureBoxAccessibleFactory(const QString& /*key*/, QObject* object) {
+    auto* const box = qobject_cast<PictureBox*>(object);
+    return box ? new PictureBoxAccessible(box) : nullptr;  // owned by the accessibility cache
+}
+
+}  // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
+    // Installed once for the process, before the first control is asked for its interface.
+    static const bool factoryInstalled = (QAccessible::installFactory(PictureBoxAccessibleFactory), true);
+    Q_UNUSED(factoryInstalled);
+    setMouseTracking(true);
+}
 
 void PictureBox::SetPicture(const QImage& picture) {
     picture_ = picture;

@@ -7,12 +7,15 @@
 // either from the top-left corner (clipped by the control) or centred in it, and reports pointer moves and
 // clicks. Mouse tracking is on, so moves are reported without a button held; every pointer event over the
 // control stays with it and does not reach the control below. A control that takes the focus shows its
-// focus picture (when set) with a focus frame, and Space or Enter clicks it.
+// focus picture (when set) with a focus frame, and Space or Enter clicks it. To assistive technology a
+// picture is a decoration, a graphic without a name, until it is made a button: then it is a push button
+// with its accessible name and a press action that clicks it.
 class PictureBox : public QWidget {
     Q_OBJECT
 
 public:
     enum class Placement { TopLeft, Centre };
+    enum class Kind { Decoration, Button };
 
     explicit PictureBox(QWidget* parent = nullptr);
 
@@ -23,6 +26,9 @@ public:
 
     void SetPlacement(Placement placement);
     [[nodiscard]] Placement GetPlacement() const noexcept { return placement_; }
+
+    void SetKind(Kind kind) { kind_ = kind; }
+    [[nodiscard]] Kind GetKind() const noexcept { return kind_; }
 
     // Where the picture's top-left corner lies in the control.
     [[nodiscard]] QPoint PictureOrigin() const;
@@ -45,5 +51,6 @@ private:
     QImage picture_;
     QImage focusPicture_;
     Placement placement_ = Placement::TopLeft;
+    Kind kind_ = Kind::Decoration;
     bool pressed_ = false;
 };

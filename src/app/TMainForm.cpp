@@ -228,6 +228,7 @@ void TMainForm::WireKeyboard() {
         button.plain->setFocusPolicy(Qt::StrongFocus);
         button.plain->SetFocusPicture(button.highlighted->Picture());
         for (PictureBox* const box : {button.plain, button.highlighted}) {
+            box->SetKind(PictureBox::Kind::Button);
             box->setToolTip(ToolTipOf(spec));
             box->setAccessibleName(QString::fromLatin1(spec.name));
         }

@@ -1,4 +1,5 @@
 // The main window's start-up, discovery, menu effects and the commands that open addresses.
+#include <QAccessible>
 #include <QApplication>
 #include <QTest>
 
@@ -246,8 +247,8 @@ TEST_F(MainFormTest, ManageAndDoubleClickOpenTheSelectedDevicesAddressAsItIs) {
     }
 }
 
-// The keyboard alone: the tab order, the keys on a focused button and the window's shortcuts.
-class MainFormKeyboardTest : public MainFormFixture {
+// The commands without a mouse: the tab order, the keys and shortcuts, and assistive technology.
+class MainFormCommandsTest : public MainFormFixture {
 protected:
     // Shows the window with one selected device and records which command ran through each key.
     void ShowWithOneDevice() {
@@ -265,10 +266,13 @@ protected:
     }
     // What the key ran: a dialog's class, "Refresh", "open" and the address, "Exit", or nothing.
     std::vector<std::string> Press(QWidget& target, int key, Qt::KeyboardModifiers modifiers = {}) {
+        return Ran([&] { QTest::keyClick(&target, static_cast<Qt::Key>(key), modifiers); });
+    }
+    std::vector<std::string> Ran(const std::function<void()>& action) {
         ran.clear();
         opened.clear();
         const std::size_t requests = responder.Requests().size();
-        QTest::keyClick(&target, static_cast<Qt::Key>(key), modifiers);
+        action();
         if (responder.Requests().size() > requests) ran.push_back("Refresh");
         for (const QString& address : opened) ran.push_back("open " + address.toStdString());
         return ran;
@@ -278,7 +282,7 @@ protected:
     std::vector<std::string> ran;
 };
 
-TEST_F(MainFormKeyboardTest, TabVisitsTheMenuThenTheListWhichHasTheFocusAtStart) {
+TEST_F(MainFormCommandsTest, TabVisitsTheMenuThenTheListWhichHasTheFocusAtStart) {
     ShowWithOneDevice();
     EXPECT_EQ(QApplication::focusWidget(), &List());
     QTest::keyClick(&List(), Qt::Key_Down);
@@ -300,7 +304,7 @@ TEST_F(MainFormKeyboardTest, TabVisitsTheMenuThenTheListWhichHasTheFocusAtStart)
     EXPECT_EQ(Child<PictureBox>(*form, "IMG_Refresh2").toolTip(), QStringLiteral("Refresh (F5, Alt+R)"));
 }
 
-TEST_F(MainFormKeyboardTest, EachKeyRunsItsCommand) {
+TEST_F(MainFormCommandsTest, EachKeyRunsItsCommand) {
     const struct {
         const char* name;
         const char* target;  // the focused control, or the window for a shortcut
@@ -337,6 +341,40 @@ TEST_F(MainFormKeyboardTest, EachKeyRunsItsCommand) {
     }
     ShowWithOneDevice();
     EXPECT_EQ(Press(*form, Qt::Key_X, Qt::AltModifier), std::vector<std::string>{"Exit"});
+}
+
+TEST_F(MainFormCommandsTest, ScreenReadersSeeNamedPushButtonsThatPressAndPassOverTheDecorations) {
+    const struct {
+        const char* box;
+        const char* name;
+        std::vector<std::string> ran;
+    } buttons[] = {
+        {"IMG_SetIP1", "Set IP", {"TDLG_SetIP"}}, {"IMG_Manage2", "Manage", {"open http://192.168.0.101/"}},
+        {"IMG_Refresh1", "Refresh", {"Refresh"}}, {"IMG_About2", "About", {"TFM_About"}},
+        {"IMG_Exit1", "Exit", {"Exit"}},
+    };
+    ShowWithOneDevice();
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.box);
+        List().SelectRow(0);
+        QAccessibleInterface* const button = QAccessible::queryAccessibleInterface(&Child(*form, b.box));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->role(), QAccessible::Button);
+        EXPECT_EQ(button->text(QAccessible::Name).toStdString(), b.name);
+        ASSERT_NE(button->actionInterface(), nullptr);
+        EXPECT_TRUE(
+            button->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        EXPECT_EQ(
+            Ran([&] { button->actionInterface()->doAction(QAccessibleActionInterface::pressAction()); }),
+            b.ran);
+    }
+    for (const char* decoration : {"Image1", "IMG_MenuBG"}) {
+        QAccessibleInterface* const picture =
+            QAccessible::queryAccessibleInterface(&Child(*form, decoration));
+        EXPECT_EQ(picture->role(), QAccessible::Graphic) << decoration;
+        EXPECT_EQ(picture->text(QAccessible::Name), QString()) << decoration;
+        EXPECT_TRUE(picture->actionInterface()->actionNames().isEmpty()) << decoration;
+    }
 }
 
 }  // namespace
