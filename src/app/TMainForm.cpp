@@ -1,6 +1,9 @@
 #include "app/TMainForm.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -121,11 +124,15 @@ QString TookEffectText(const FoundDevice& found) {
 class TMainForm::CommandScope {
 public:
     explicit CommandScope(TMainForm& form) : form_(form), entered_(!form.commandRunning_) {
-        if (entered_) form_.commandRunning_ = true;
+        if (!entered_) return;
+        form_.commandRunning_ = true;
+        // Commands address rows by position: the rows keep their places until it returns.
+        form_.DeviceList().SetSortable(false);
     }
     ~CommandScope() {
         if (!entered_) return;
         form_.commandRunning_ = false;
+        form_.DeviceList().SetSortable(true);
         form_.FinishPendingClose();
     }
     CommandScope(const CommandScope&) = delete;
@@ -204,6 +211,10 @@ void TMainForm::BuildDeviceListColumns() {
     for (const ColumnSpec& column : kDeviceListColumns)
         list.AddColumn(QString::fromLatin1(column.caption), column.width);
     list.header()->setStretchLastSection(true);
+    // Addresses sort as numbers; the MAC address, fixed-width hexadecimal, sorts as text.
+    list.SetColumnSortKey(kIpColumn, OvListView::SortKey::DottedNumbers);
+    list.SetColumnSortKey(kNetmaskColumn, OvListView::SortKey::DottedNumbers);
+    list.SetSortable(true);
 }
 
 void TMainForm::WireEvents() {
@@ -242,6 +253,22 @@ void TMainForm::WireKeyboard() {
     setTabOrder(previous, &list);
     list.installEventFilter(this);  // Enter on a row
     list.setFocus();
+    WireListCommands();
+}
+
+void TMainForm::WireListCommands() {
+    OvListView& list = DeviceList();
+    auto* const copy = new QAction(QStringLiteral("&Copy"), &list);  // owned by the list
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &TMainForm::CopySelectedRows);
+    list.addAction(copy);
+    list.setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TMainForm::CopySelectedRows() {
+    if (QClipboard* const clipboard = QGuiApplication::clipboard())
+        clipboard->setText(DeviceList().SelectedRowsText());
 }
 
 void TMainForm::WirePointerMoves() {

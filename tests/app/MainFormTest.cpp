@@ -1,6 +1,9 @@
 // The main window's start-up, discovery, menu effects and the commands that open addresses.
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -375,6 +378,47 @@ TEST_F(MainFormCommandsTest, ScreenReadersSeeNamedPushButtonsThatPressAndPassOve
         EXPECT_EQ(picture->text(QAccessible::Name), QString()) << decoration;
         EXPECT_TRUE(picture->actionInterface()->actionNames().isEmpty()) << decoration;
     }
+}
+
+TEST_F(MainFormTest, TheListSortsByAddressAsNumbersBetweenCommandsAndCopiesTheSelectedRow) {
+    CreateForm();
+    form->show();
+    AnswerDiscoveries(responder, {kFirst, kThird, kSecond});
+    ClickButton("IMG_Refresh1");
+    const auto ips = [this] {
+        QStringList texts;
+        for (int row = 0; row < List().RowCount(); ++row) texts << List().RowText(row, 3);
+        return texts;
+    };
+    const QStringList arrival = {"192.168.0.101", "10.0.0.3", "192.168.0.102"};
+    ASSERT_EQ(ips(), arrival);
+    List().header()->setSortIndicator(3, Qt::AscendingOrder);  // what a click on "IP Address" does
+    EXPECT_EQ(ips(), QStringList({"10.0.0.3", "192.168.0.101", "192.168.0.102"}));
+    List().header()->setSortIndicator(4, Qt::DescendingOrder);
+    EXPECT_EQ(ips(), QStringList({"192.168.0.101", "192.168.0.102", "10.0.0.3"}));
+
+    // The next discovery lists the same devices, once each, in their order of arrival; while it
+    // waits the header does not sort.
+    bool clickable = true;
+    responder.SetHandler([&](FakeNetwork& self, const Datagram& request) {
+        clickable = List().header()->sectionsClickable();
+        for (const FakeDevice& d : {kFirst, kThird, kSecond, kFirst})
+            self.Reply(BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
+                                   DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask)));
+    });
+    ClickButton("IMG_Refresh1");
+    EXPECT_FALSE(clickable);
+    EXPECT_TRUE(List().header()->sectionsClickable());
+    EXPECT_EQ(ips(), arrival);
+
+    List().setFocus();
+    List().SelectRow(1);
+    QTest::keyClick(&List(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(
+        QGuiApplication::clipboard()->text(),
+        "Device Name\tMAC Address\tIP Address\tNetmask\nStorage-3\t001122334403\t10.0.0.3\t255.0.0.0\n");
+    ASSERT_EQ(List().actions().size(), 1);
+    EXPECT_EQ(List().actions().front()->text(), "&Copy");
 }
 
 }  // namespace

@@ -163,6 +163,58 @@ TEST_F(ListViewTest, AHiddenColumnCannotBeDraggedOpenButAVisibleOneCan) {
     EXPECT_EQ(view.ColumnWidth(2), 0);
 }
 
+// A header click sorts by the column, a second one in reverse; addresses compare as numbers.
+TEST_F(ListViewTest, HeaderClicksSortRowsWithTheirTagsAndAClearedListKeepsArrivalOrder) {
+    view.SetColumnSortKey(1, OvListView::SortKey::DottedNumbers);
+    view.SetSortable(true);
+    view.show();
+    const QStringList arrival = {"10.0.0.2", "9.255.0.1", "192.168.0.10", "192.168.0.9", "", "10.0.0.2"};
+    const auto fill = [&] {
+        view.ClearRows();
+        for (int i = 0; i < arrival.size(); ++i)
+            view.AppendRow({"m", arrival[i], "mac" + QString::number(i)}, i);
+    };
+    const auto column = [&](int c) {
+        QStringList texts;
+        for (int row = 0; row < view.RowCount(); ++row)
+            texts << view.RowText(row, c) + (c == 2 ? "/" + view.RowTag(row).toString() : QString());
+        return texts;
+    };
+    const auto clickHeader = [&](int c) {
+        const QHeaderView* const head = view.header();
+        QTest::mouseClick(
+            head->viewport(), Qt::LeftButton, {},
+            QPoint(head->sectionViewportPosition(c) + head->sectionSize(c) / 2, head->height() / 2));
+    };
+    fill();
+    clickHeader(1);
+    EXPECT_EQ(column(1),
+              QStringList({"", "9.255.0.1", "10.0.0.2", "10.0.0.2", "192.168.0.9", "192.168.0.10"}));
+    // Equal addresses keep their order of arrival, and every row its own tag.
+    EXPECT_EQ(column(2), QStringList({"mac4/4", "mac1/1", "mac0/0", "mac5/5", "mac3/3", "mac2/2"}));
+    clickHeader(1);
+    EXPECT_EQ(column(1),
+              QStringList({"192.168.0.10", "192.168.0.9", "10.0.0.2", "10.0.0.2", "9.255.0.1", ""}));
+    view.SetColumnWidth(2, 80);
+    clickHeader(2);  // text order
+    EXPECT_EQ(column(2), QStringList({"mac0/0", "mac1/1", "mac2/2", "mac3/3", "mac4/4", "mac5/5"}));
+    fill();
+    EXPECT_EQ(column(1), arrival);
+    EXPECT_EQ(view.header()->sortIndicatorSection(), -1);
+    view.SetSortable(false);
+    clickHeader(1);
+    EXPECT_EQ(column(1), arrival);
+}
+
+TEST_F(ListViewTest, TheSelectedRowsCopyAsTabSeparatedTextUnderTheShownCaptions) {
+    view.SetColumnWidth(2, 60);
+    view.AppendRow({"KVX-770B", "Disk \"one\", \u00e9", "001122334455"});
+    view.AppendRow({"KVX-770B", "Disk two", "001122334466"});
+    EXPECT_EQ(view.SelectedRowsText(), "Name\tMAC\n");
+    view.SelectRow(1);
+    EXPECT_EQ(view.SelectedRowsText(), "Name\tMAC\nDisk two\t001122334466\n");
+}
+
 TEST_F(ListViewTest, SelectionHandlerHearsUnselectThenSelect) {
     for (const char* caption : {"r0", "r1", "r2"}) view.AppendRow({caption});
     std::vector<std::pair<QString, bool>> events;
