@@ -29,18 +29,20 @@ OvListView::OvListView(QWidget* parent) : QTreeWidget(parent) {
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &OvListView::ReportSelection);
     // The header turns its indicator on a click; the rows follow it.
     connect(head, &QHeaderView::sortIndicatorChanged, this, &OvListView::SortBy);
+    head->setSortIndicatorShown(true);  // drawn only once a column is sorted
+    ForgetSortOrder();
     SetSortable(false);
 }
 
-void OvListView::SetSortable(bool sortable) {
-    header()->setSectionsClickable(sortable);
-    header()->setSortIndicatorShown(sortable && header()->sortIndicatorSection() >= 0);
-}
+void OvListView::SetSortable(bool sortable) { header()->setSectionsClickable(sortable); }
 
 void OvListView::SortBy(int column, Qt::SortOrder order) {
-    if (column < 0 || column >= columnCount()) return;
-    header()->setSortIndicatorShown(true);
-    sortItems(column, order);
+    if (column >= 0 && column < columnCount()) sortItems(column, order);
+}
+
+void OvListView::ForgetSortOrder() {
+    const QSignalBlocker quiet(header());
+    header()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 bool OvListView::IsColumnShown(int column) const {
@@ -164,9 +166,7 @@ QVariant OvListView::RowTag(int row) const {
 void OvListView::ClearRows() {
     clear();
     // New rows arrive unsorted: the header stops claiming an order.
-    const QSignalBlocker quiet(header());
-    header()->setSortIndicator(-1, Qt::AscendingOrder);
-    header()->setSortIndicatorShown(false);
+    ForgetSortOrder();
 }
 
 QString OvListView::RowText(int row, int column) const {

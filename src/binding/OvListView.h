@@ -74,6 +74,8 @@ public:
 
 private:
     void SortBy(int column, Qt::SortOrder order);
+    // No column sorted: the header shows no indicator.
+    void ForgetSortOrder();
     void ReportSelection(const QItemSelection& selected, const QItemSelection& deselected);
     void ReportRows(const QItemSelection& selection, bool selected);
 
