@@ -12,9 +12,12 @@ namespace {
 // a graphic without a name that readers pass over.
 class PictureBoxAccessible : public QAccessibleWidget {
 public:
-    explicit PictureBoxAccessible(PictureBox* box)
-        : QAccessibleWidget(
-              box, box->GetKind() == PictureBox::Kind::Button ? QAccessible::Button : QAccessible::Graphic) {}
+    explicit PictureBoxAccessible(PictureBox* box) : QAccessibleWidget(box) {}
+
+    // Asked each time: the interface is cached, and the control may become a button after it was made.
+    [[nodiscard]] QAccessible::Role role() const override {
+        return IsButton() ? QAccessible::Button : QAccessible::Graphic;
+    }
 
     [[nodiscard]] QString text(QAccessible::Text t) const override {
         if (!IsButton() && t == QAccessible::Name) return {};
