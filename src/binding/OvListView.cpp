@@ -6,6 +6,7 @@
 #include <QItemSelectionModel>
 #include <QPalette>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
@@ -71,7 +72,10 @@ QString OvListView::SelectedRowsText() const {
     QString text;
     const auto addLine = [&](const std::function<QString(int)>& cell) {
         QStringList cells;
-        for (const int column : columns) cells << cell(column);
+        // A tab or line break inside a text would start a new cell or row.
+        for (const int column : columns)
+            cells << cell(column).replace(QRegularExpression(QStringLiteral("[\t\r\n]")),
+                                          QStringLiteral(" "));
         text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
     };
     addLine([this](int column) { return ColumnCaption(column); });

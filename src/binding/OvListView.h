@@ -42,7 +42,8 @@ public:
     // Header clicks sort only while sortable, which it is not by default.
     void SetSortable(bool sortable);
     // The selected rows in their order on screen as tab-separated text: a line of the shown
-    // columns' captions, then one line per row, each ended by a line break.
+    // columns' captions, then one line per row, each ended by a line break; tabs and line breaks
+    // inside a text become spaces.
     [[nodiscard]] QString SelectedRowsText() const;
     // The width the header needs to draw the text in its font.
     [[nodiscard]] int HeaderTextWidth(const QString& text) const;

@@ -209,10 +209,12 @@ TEST_F(ListViewTest, HeaderClicksSortRowsWithTheirTagsAndAClearedListKeepsArriva
 TEST_F(ListViewTest, TheSelectedRowsCopyAsTabSeparatedTextUnderTheShownCaptions) {
     view.SetColumnWidth(2, 60);
     view.AppendRow({"KVX-770B", "Disk \"one\", \u00e9", "001122334455"});
-    view.AppendRow({"KVX-770B", "Disk two", "001122334466"});
+    view.AppendRow({"KVX-770B", "Disk\ttwo\r\n", "001122334466"});
     EXPECT_EQ(view.SelectedRowsText(), "Name\tMAC\n");
     view.SelectRow(1);
-    EXPECT_EQ(view.SelectedRowsText(), "Name\tMAC\nDisk two\t001122334466\n");
+    EXPECT_EQ(view.SelectedRowsText(), "Name\tMAC\nDisk two  \t001122334466\n");
+    view.SelectRow(0);
+    EXPECT_EQ(view.SelectedRowsText(), "Name\tMAC\nDisk \"one\", \u00e9\t001122334455\n");
 }
 
 TEST_F(ListViewTest, SelectionHandlerHearsUnselectThenSelect) {
