@@ -1,10 +1,15 @@
 #include "app/TMainForm.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 
@@ -47,6 +52,30 @@ constexpr ColumnSpec kDeviceListColumns[] = {
 };
 
 constexpr const char* kHiddenColumns = "0.0";
+
+// The menu's commands, in the order of the menu buttons and of the tab order: the name a screen
+// reader says and the keys that run each.
+struct MenuCommandSpec {
+    const char* name;
+    void (TMainForm::*command)();
+    const char* keys;  // portable key sequences, separated by "; "
+};
+
+const MenuCommandSpec kMenuCommands[] = {
+    {"Set IP", &TMainForm::IMG_SetIP1Click, "Alt+S"},
+    {"Manage", &TMainForm::IMG_Manage1Click, "Alt+M"},
+    {"Refresh", &TMainForm::IMG_Refresh1Click, "F5; Alt+R"},
+    {"Exit", &TMainForm::IMG_Exit1Click, "Alt+X"},
+    {"About", &TMainForm::IMG_About1Click, "Alt+A"},
+};
+
+// "Refresh (F5, Alt+R)": the name and the keys as the desktop writes them.
+QString ToolTipOf(const MenuCommandSpec& spec) {
+    const QList<QKeySequence> keys = QKeySequence::listFromString(QString::fromLatin1(spec.keys));
+    QStringList texts;
+    for (const QKeySequence& key : keys) texts << key.toString(QKeySequence::NativeText);
+    return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(spec.name), texts.join(QStringLiteral(", ")));
+}
 
 QString MessageOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
@@ -95,11 +124,15 @@ QString TookEffectText(const FoundDevice& found) {
 class TMainForm::CommandScope {
 public:
     explicit CommandScope(TMainForm& form) : form_(form), entered_(!form.commandRunning_) {
-        if (entered_) form_.commandRunning_ = true;
+        if (!entered_) return;
+        form_.commandRunning_ = true;
+        // Commands address rows by position: the rows keep their places until it returns.
+        form_.DeviceList().SetSortable(false);
     }
     ~CommandScope() {
         if (!entered_) return;
         form_.commandRunning_ = false;
+        form_.DeviceList().SetSortable(true);
         form_.FinishPendingClose();
     }
     CommandScope(const CommandScope&) = delete;
@@ -178,20 +211,64 @@ void TMainForm::BuildDeviceListColumns() {
     for (const ColumnSpec& column : kDeviceListColumns)
         list.AddColumn(QString::fromLatin1(column.caption), column.width);
     list.header()->setStretchLastSection(true);
+    // Addresses sort as numbers; the MAC address, fixed-width hexadecimal, sorts as text.
+    list.SetColumnSortKey(kIpColumn, OvListView::SortKey::DottedNumbers);
+    list.SetColumnSortKey(kNetmaskColumn, OvListView::SortKey::DottedNumbers);
+    list.SetSortable(true);
 }
 
 void TMainForm::WireEvents() {
     connect(InitialTimer_, &QTimer::timeout, this, &TMainForm::InitialTimerTimer);
-    const std::pair<MenuButton*, void (TMainForm::*)()> commands[] = {
-        {&menuButtons_[0], &TMainForm::IMG_SetIP1Click},   {&menuButtons_[1], &TMainForm::IMG_Manage1Click},
-        {&menuButtons_[2], &TMainForm::IMG_Refresh1Click}, {&menuButtons_[3], &TMainForm::IMG_Exit1Click},
-        {&menuButtons_[4], &TMainForm::IMG_About1Click},
-    };
-    for (const auto& [button, command] : commands) {
-        connect(button->plain, &PictureBox::Clicked, this, command);
-        connect(button->highlighted, &PictureBox::Clicked, this, command);
+    static_assert(std::size(kMenuCommands) == std::tuple_size_v<decltype(menuButtons_)>);
+    for (std::size_t i = 0; i < menuButtons_.size(); ++i) {
+        const MenuButton& button = menuButtons_[i];
+        connect(button.plain, &PictureBox::Clicked, this, kMenuCommands[i].command);
+        connect(button.highlighted, &PictureBox::Clicked, this, kMenuCommands[i].command);
     }
     WirePointerMoves();
+    WireKeyboard();
+}
+
+void TMainForm::WireKeyboard() {
+    QWidget* previous = nullptr;
+    for (std::size_t i = 0; i < menuButtons_.size(); ++i) {
+        const MenuCommandSpec& spec = kMenuCommands[i];
+        const MenuButton& button = menuButtons_[i];
+        // The plain picture takes the focus and then shows the highlighted one, so that the focus
+        // stays put when the pointer lights the button up.
+        button.plain->setFocusPolicy(Qt::StrongFocus);
+        button.plain->SetFocusPicture(button.highlighted->Picture());
+        for (PictureBox* const box : {button.plain, button.highlighted}) {
+            box->SetKind(PictureBox::Kind::Button);
+            box->setToolTip(ToolTipOf(spec));
+            box->setAccessibleName(QString::fromLatin1(spec.name));
+        }
+        // The shortcuts are children of the window.
+        for (const QKeySequence& key : QKeySequence::listFromString(QString::fromLatin1(spec.keys)))
+            connect(new QShortcut(key, this), &QShortcut::activated, this, spec.command);
+        if (previous) setTabOrder(previous, button.plain);
+        previous = button.plain;
+    }
+    OvListView& list = DeviceList();
+    setTabOrder(previous, &list);
+    list.installEventFilter(this);  // Enter on a row
+    list.setFocus();
+    WireListCommands();
+}
+
+void TMainForm::WireListCommands() {
+    OvListView& list = DeviceList();
+    auto* const copy = new QAction(QStringLiteral("&Copy"), &list);  // owned by the list
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &TMainForm::CopySelectedRows);
+    list.addAction(copy);
+    list.setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TMainForm::CopySelectedRows() {
+    if (QClipboard* const clipboard = QGuiApplication::clipboard())
+        clipboard->setText(DeviceList().SelectedRowsText());
 }
 
 void TMainForm::WirePointerMoves() {
@@ -213,6 +290,12 @@ void TMainForm::WirePointerMoves() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == &DeviceList()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter) return QWidget::eventFilter(watched, event);
+        LV_DeviceListDblClick();
+        return true;
+    }
     if (event->type() == QEvent::MouseMove) {
         Panel2MouseMove();
     } else if (event->type() == QEvent::MouseButtonDblClick && watched == DeviceList().viewport()) {
@@ -488,6 +571,8 @@ void TMainForm::IMG_About1Click() {
 }
 
 void TMainForm::Highlight(MenuButton& button) {
+    // A focused button already shows its highlighted picture, and hiding it would move the focus.
+    if (button.plain->hasFocus()) return;
     button.plain->hide();
     button.highlighted->show();
 }

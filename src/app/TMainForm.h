@@ -102,6 +102,11 @@ private:
     void BuildDeviceListColumns();
     void WireEvents();
     void WirePointerMoves();
+    // The menu buttons in the tab order before the list, their shortcuts and tooltips, Enter on a row.
+    void WireKeyboard();
+    // The list's context menu: copying the selected rows, also with Ctrl+C.
+    void WireListCommands();
+    void CopySelectedRows();
     void Highlight(MenuButton& button);
     void RunSetIP(int row);
     void SendSetIP(int row, TDLG_SetIP& dialog);
