@@ -70,11 +70,11 @@ const MenuCommandSpec kMenuCommands[] = {
 };
 
 // "Refresh (F5, Alt+R)": the name and the keys as the desktop writes them.
-QString ToolTipOf(const MenuCommandSpec& spec) {
-    const QList<QKeySequence> keys = QKeySequence::listFromString(QString::fromLatin1(spec.keys));
+QString ToolTipOf(const MenuCommandSpec& menu) {
+    const QList<QKeySequence> keys = QKeySequence::listFromString(QString::fromLatin1(menu.keys));
     QStringList texts;
     for (const QKeySequence& key : keys) texts << key.toString(QKeySequence::NativeText);
-    return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(spec.name), texts.join(QStringLiteral(", ")));
+    return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(menu.name), texts.join(QStringLiteral(", ")));
 }
 
 QString MessageOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
@@ -232,7 +232,7 @@ void TMainForm::WireEvents() {
 void TMainForm::WireKeyboard() {
     QWidget* previous = nullptr;
     for (std::size_t i = 0; i < menuButtons_.size(); ++i) {
-        const MenuCommandSpec& spec = kMenuCommands[i];
+        const MenuCommandSpec& menu = kMenuCommands[i];
         const MenuButton& button = menuButtons_[i];
         // The plain picture takes the focus and then shows the highlighted one, so that the focus
         // stays put when the pointer lights the button up.
@@ -240,12 +240,12 @@ void TMainForm::WireKeyboard() {
         button.plain->SetFocusPicture(button.highlighted->Picture());
         for (PictureBox* const box : {button.plain, button.highlighted}) {
             box->SetKind(PictureBox::Kind::Button);
-            box->setToolTip(ToolTipOf(spec));
-            box->setAccessibleName(QString::fromLatin1(spec.name));
+            box->setToolTip(ToolTipOf(menu));
+            box->setAccessibleName(QString::fromLatin1(menu.name));
         }
         // The shortcuts are children of the window.
-        for (const QKeySequence& key : QKeySequence::listFromString(QString::fromLatin1(spec.keys)))
-            connect(new QShortcut(key, this), &QShortcut::activated, this, spec.command);
+        for (const QKeySequence& key : QKeySequence::listFromString(QString::fromLatin1(menu.keys)))
+            connect(new QShortcut(key, this), &QShortcut::activated, this, menu.command);
         if (previous) setTabOrder(previous, button.plain);
         previous = button.plain;
     }
