@@ -1,5 +1,8 @@
 #include "app/TMainForm.h"
 
+#include <set>
+#include <string>
+
 #include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -26,6 +29,7 @@
 #include "binding/OvStatusBar.h"
 #include "binding/UiHooks.h"
 #include "device/DeviceProfile.h"
+#include "device/ListedDevice.h"
 #include "device/Reachability.h"
 #include "device/SetIPRequest.h"
 #include "errors/OvException.h"
@@ -410,9 +414,12 @@ QString TMainForm::DiscoveryOutcomeText() const {
     const int rows = DeviceList().RowCount();
     const OvNDCPClient* const client = ClientInstance();
     if (rows > 0 || !client) return DeviceCountText(rows);
-    const std::size_t answers = DeviceListBinding_->Request.Results.size();
+    // Devices, not answers: a device may answer more than once.
+    std::set<std::string> devices;
+    for (const auto& answer : DeviceListBinding_->Request.Results)
+        devices.insert(ListedDeviceFromAnswer(*answer, NetworkAdapter{}).mac);
     return DeviceCountText(rows) + QLatin1Char(' ') +
-           QString::fromStdString(EmptyListReason(client->LastSends(), answers));
+           QString::fromStdString(EmptyListReason(client->LastSends(), devices.size()));
 }
 
 std::optional<QString> TMainForm::UnreachableText(int row) const {

@@ -105,6 +105,7 @@ TEST_F(MainFormTest, AnEmptyListSaysWhy) {
         std::vector<NetworkAdapter> adapters;
         std::vector<FakeDevice> devices;
         const char* status;
+        bool twice = false;
     } cases[] = {
         {"no adapter", {}, {}, "Socket read/write error! No network adapter is up with an IPv4 address."},
         {"fails on its only adapter",
@@ -120,13 +121,18 @@ TEST_F(MainFormTest, AnEmptyListSaysWhy) {
          {FakeNetwork::FirstAdapter()},
          {kOtherModel},
          "0 device found. 1 device answered, none of them a KVX-770B."},
+        {"another model, answering twice",
+         {FakeNetwork::FirstAdapter()},
+         {kOtherModel},
+         "0 device found. 1 device answered, none of them a KVX-770B.",
+         true},
     };
     CreateForm();
     responder.FailSendThrough(eth1.index);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         responder.SetAdapters(c.adapters);
-        AnswerDiscoveries(responder, c.devices);
+        AnswerDiscoveries(responder, c.devices, c.twice);
         ClickButton("IMG_Refresh1");
         EXPECT_EQ(Status(), QString::fromLatin1(c.status));
     }
