@@ -223,3 +223,14 @@ netns_start_sim_in() {
         return 1
     fi
 }
+
+# Prints every simulator log in the folder to standard error, each under its name: what a failed
+# test shows of the devices' side.
+netns_print_sim_logs() {
+    local log
+    for log in "$1"/ndcp-sim*.log; do
+        [ -e "$log" ] || continue
+        echo "--- the simulator's log ${log##*/} ---" >&2
+        cat "$log" >&2
+    done
+}

@@ -43,10 +43,7 @@ status=0
 python3 "$here/cli_flow.py" --cli "$cli" --sim "$sim" --ws-ns "$NETNS_WS" --dev-ns "$NETNS_DEV" \
     --artefacts "$artefacts" || status=$?
 if [ "$status" -ne 0 ]; then
-    for log in "$artefacts"/ndcp-sim*.log; do
-        echo "--- the simulator's log ${log##*/} ---" >&2
-        cat "$log" >&2
-    done
+    netns_print_sim_logs "$artefacts"
     echo "--- the session so far ---" >&2
     cat "$artefacts/session.txt" >&2 2>/dev/null || true
 fi

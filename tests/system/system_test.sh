@@ -169,10 +169,7 @@ if [ "$status" -eq 124 ]; then
     echo "FAILED: the driver did not finish within $DRIVER_SECONDS s" >&2
 fi
 if [ "$status" -ne 0 ]; then
-    for log in "$artefacts"/ndcp-sim*.log; do
-        echo "--- the simulator's log ${log##*/} ---" >&2
-        cat "$log" >&2
-    done
+    netns_print_sim_logs "$artefacts"
     echo "--- orvalan-config's output ---" >&2
     cat "$artefacts/orvalan-config.log" >&2 2>/dev/null || true
     echo "screenshots and logs: $artefacts" >&2
