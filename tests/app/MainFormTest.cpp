@@ -386,6 +386,48 @@ TEST_F(MainFormCommandsTest, ScreenReadersSeeNamedPushButtonsThatPressAndPassOve
     }
 }
 
+TEST_F(MainFormCommandsTest, ScreenReadersSeeOnlyTheListsShownColumnsAndCellsThatFollowASort) {
+    ShowWithOneDevice();
+    List().AppendRow({"KVX-770B", "Storage-2", "001122334402", "10.0.0.2", "255.0.0.0"});
+    QAccessibleInterface* const list = QAccessible::queryAccessibleInterface(&List());
+    ASSERT_NE(list, nullptr);
+    QAccessibleTableInterface* const table = list->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::Table);
+    const QStringList headers = {"Device Name", "MAC Address", "IP Address", "Netmask"};
+    const QStringList first = {"Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"};
+    const QStringList second = {"Storage-2", "001122334402", "10.0.0.2", "255.0.0.0"};
+    const auto children = [list] {
+        QStringList texts;
+        for (int i = 0; i < list->childCount(); ++i) texts << list->child(i)->text(QAccessible::Name);
+        return texts;
+    };
+    EXPECT_EQ(children(), headers + first + second);  // no "Module Name", no "KVX-770B"
+    ASSERT_EQ(table->columnCount(), 4);
+    EXPECT_EQ(table->rowCount(), 2);
+    for (int column = 0; column < 4; ++column) {
+        SCOPED_TRACE(column);
+        EXPECT_EQ(table->columnDescription(column), headers[column]);
+        QAccessibleInterface* const cell = table->cellAt(1, column);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->role(), QAccessible::Cell);
+        EXPECT_EQ(cell->tableCellInterface()->columnIndex(), column);
+        EXPECT_EQ(cell->tableCellInterface()->rowIndex(), 1);
+        EXPECT_EQ(list->indexOfChild(cell), 2 * 4 + column);
+        EXPECT_EQ(cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
+                  headers[column]);
+    }
+    EXPECT_EQ(table->cellAt(0, 4), nullptr);
+
+    List().header()->setSortIndicator(3, Qt::AscendingOrder);  // by IP address
+    EXPECT_EQ(children(), headers + second + first);
+    EXPECT_TRUE(table->selectRow(1));
+    EXPECT_EQ(List().SelectedRow(), 1);
+    EXPECT_EQ(table->selectedRows(), QList<int>{1});
+    EXPECT_TRUE(table->cellAt(1, 2)->state().selected);
+    EXPECT_FALSE(table->cellAt(0, 2)->state().selected);
+}
+
 TEST_F(MainFormTest, TheListSortsByAddressAsNumbersBetweenCommandsAndCopiesTheSelectedRow) {
     CreateForm();
     form->show();
