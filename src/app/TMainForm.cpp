@@ -122,6 +122,12 @@ QString TookEffectText(const FoundDevice& found) {
         .arg(found.address, found.netmask);
 }
 
+// What the status bar says when the desktop cannot open the text: the address it was given.
+QString NotOpenedText(const QString& text) {
+    return QStringLiteral("The desktop could not open %1.")
+        .arg(DesktopUrlFor(text).toDisplayString(QUrl::PreferLocalFile));
+}
+
 }  // namespace
 
 // Marks a command as running for its lifetime; a second command finds it running and is ignored.
@@ -559,9 +565,14 @@ void TMainForm::OpenSelectedAddress(const QString& prefix, const QString& suffix
     try {
         const int row = DeviceList().SelectedRow();
         if (row < 0) return;
-        opener_(prefix + DeviceList().RowText(row, kIpColumn) + suffix);
-        // It still opens: the user may know a route the program does not.
-        if (const auto reason = UnreachableText(row)) ShowStatus(*reason);
+        const QString text = prefix + DeviceList().RowText(row, kIpColumn) + suffix;
+        const std::optional<QString> unreachable = UnreachableText(row);
+        // It still opens an unreachable address: the user may know a route the program does not.
+        if (!opener_(text)) {
+            ShowStatus(NotOpenedText(text) + (unreachable ? QLatin1Char(' ') + *unreachable : QString()));
+        } else if (unreachable) {
+            ShowStatus(*unreachable);
+        }
     } catch (const std::exception& error) {
         ShowStatus(MessageOf(error));
     }

@@ -141,7 +141,10 @@ TEST_F(MainFormTest, AnEmptyListSaysWhy) {
 TEST_F(MainFormTest, AFailedSetUpStaysOnTheStatusBarAndTheCommandsReportIt) {
     responder.FailOpen(true);
     form = std::make_unique<TMainForm>(nullptr, responder.Environment());
-    form->SetShellOpener([this](const QString& text) { opened.push_back(text); });
+    form->SetShellOpener([this](const QString& text) {
+        opened.push_back(text);
+        return true;
+    });
     const QString message = QStringLiteral("Socket not ready!Please check if the network is ready.");
     EXPECT_EQ(Status(), message);
     EXPECT_EQ(form->DeviceListBinding(), nullptr);
@@ -225,17 +228,35 @@ TEST_F(MainFormTest, MenuButtonsLightUpUnderThePointerAndTheRestOfTheWindowTurns
     }
 }
 
-TEST_F(MainFormTest, ManageAndDoubleClickOpenTheSelectedDevicesAddressAsItIs) {
+TEST_F(MainFormTest, ManageAndDoubleClickOpenTheSelectedDevicesAddressAndSayWhenTheDesktopCannot) {
     struct Case {
         const char* name;
         const char* ip;
         bool selected;
+        bool opens;  // what the desktop answers
         std::vector<QString> manage, doubleClick;
+        const char* manageStatus;
+        const char* doubleClickStatus;
     };
     const Case cases[] = {
-        {"selected row", "192.168.0.5", true, {"http://192.168.0.5/"}, {"\\\\192.168.0.5"}},
-        {"empty address", "", true, {"http:///"}, {"\\\\"}},
-        {"no row selected", "192.168.0.5", false, {}, {}},
+        {"selected row",
+         "192.168.0.5",
+         true,
+         true,
+         {"http://192.168.0.5/"},
+         {"\\\\192.168.0.5"},
+         "unchanged",
+         "unchanged"},
+        {"empty address", "", true, true, {"http:///"}, {"\\\\"}, "unchanged", "unchanged"},
+        {"no row selected", "192.168.0.5", false, false, {}, {}, "unchanged", "unchanged"},
+        {"the desktop cannot open it",
+         "192.168.0.5",
+         true,
+         false,
+         {"http://192.168.0.5/"},
+         {"\\\\192.168.0.5"},
+         "The desktop could not open http://192.168.0.5/.",
+         "The desktop could not open smb://192.168.0.5/."},
     };
     CreateForm();
     form->show();
@@ -245,14 +266,17 @@ TEST_F(MainFormTest, ManageAndDoubleClickOpenTheSelectedDevicesAddressAsItIs) {
         List().AppendRow(
             {"KVX-770B", "Storage-1", "001122334401", QString::fromLatin1(c.ip), "255.255.255.0"});
         List().SelectRow(c.selected ? 0 : -1);
+        desktopOpens = c.opens;
         form->ShowStatus(QStringLiteral("unchanged"));
         opened.clear();
         ClickButton("IMG_Manage2");
         EXPECT_EQ(opened, c.manage);
+        EXPECT_EQ(Status(), QString::fromLatin1(c.manageStatus));
+        form->ShowStatus(QStringLiteral("unchanged"));
         opened.clear();
         QTest::mouseDClick(List().viewport(), Qt::LeftButton, {}, QPoint(300, 300));  // below the row
         EXPECT_EQ(opened, c.doubleClick);
-        EXPECT_EQ(Status(), QStringLiteral("unchanged"));
+        EXPECT_EQ(Status(), QString::fromLatin1(c.doubleClickStatus));
     }
 }
 
