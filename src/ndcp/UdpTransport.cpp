@@ -12,16 +12,24 @@
 
 #if defined(Q_OS_LINUX) && !defined(OV_PORTABLE_UDP)
 #define OV_BATCHED_UDP 1
+#include <atomic>
 #include <cerrno>
-
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <stop_token>
+#include <system_error>
+#include <thread>
 
-#include <QSocketNotifier>
+#include <QPointer>
+#include <QtDebug>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #else
@@ -40,7 +48,7 @@ constexpr std::size_t kSlotSize = kReceiveBufferSize + 1;
 #ifdef OV_BATCHED_UDP
 
 // Datagrams taken by one system call.
-constexpr unsigned int kBatchSize = 16;
+constexpr unsigned int kBatchSize = 32;
 
 bool ToAddress(const std::string& text, std::uint16_t port, sockaddr_in& address) {
     address = {};
@@ -102,13 +110,206 @@ void EnlargeReceiveBuffer(int descriptor, int bytes) {
     ::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
-// The system's own socket, read in batches with recvmmsg.
+// Closes a descriptor of the system at the end of its owner.
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor) noexcept : descriptor_(descriptor) {}
+    ~Descriptor() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    [[nodiscard]] int Get() const noexcept { return descriptor_; }
+
+private:
+    int descriptor_;
+};
+
+// The datagrams that one recvmmsg call takes.
+struct Batch {
+    Batch() : storage(std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t{kBatchSize} * kSlotSize)) {
+        for (std::size_t i = 0; i < kBatchSize; ++i) {
+            vectors[i] = {storage.get() + i * kSlotSize, kSlotSize};
+            messages[i].msg_hdr.msg_iov = &vectors[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+            messages[i].msg_hdr.msg_name = &senders[i];
+            messages[i].msg_hdr.msg_control = controls[i].data();
+        }
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    // Takes what is waiting, up to a batch, without waiting; the count taken, 0 for none.
+    unsigned int Take(int descriptor) {
+        for (mmsghdr& message : messages) {
+            message.msg_hdr.msg_namelen = sizeof(sockaddr_in);
+            message.msg_hdr.msg_controllen = kControlSize;
+        }
+        int count = 0;
+        do {
+            count = ::recvmmsg(descriptor, messages.data(), kBatchSize, MSG_DONTWAIT, nullptr);
+        } while (count < 0 && errno == EINTR);
+        return count > 0 ? static_cast<unsigned int>(count) : 0;
+    }
+
+    std::unique_ptr<std::uint8_t[]> storage;
+    std::array<iovec, kBatchSize> vectors{};
+    std::array<sockaddr_in, kBatchSize> senders{};
+    std::array<mmsghdr, kBatchSize> messages{};
+    struct alignas(cmsghdr) Control : std::array<unsigned char, kControlSize> {};
+    std::array<Control, kBatchSize> controls{};
+};
+
+// Datagrams taken from the socket and not yet handed out, in order of arrival, their bytes end to
+// end; cleared, it keeps its storage for the next ones.
+class DatagramQueue {
+public:
+    [[nodiscard]] bool Empty() const noexcept { return next_ == entries_.size(); }
+    [[nodiscard]] std::size_t Size() const noexcept { return entries_.size() - next_; }
+    // The bytes of all it holds, those handed out included.
+    [[nodiscard]] std::size_t ByteCount() const noexcept { return bytes_.size(); }
+
+    void Append(const Batch& batch, unsigned int count) {
+        for (unsigned int i = 0; i < count; ++i) {
+            const std::size_t size = batch.messages[i].msg_len;
+            const std::uint8_t* const bytes = batch.storage.get() + i * kSlotSize;
+            entries_.push_back({bytes_.size(), size, ntohl(batch.senders[i].sin_addr.s_addr),
+                                ntohs(batch.senders[i].sin_port),
+                                ArrivalInterface(batch.messages[i].msg_hdr)});
+            bytes_.insert(bytes_.end(), bytes, bytes + size);
+        }
+    }
+
+    // Copies the next datagram into the slot and passes over it: what the slot now holds stays
+    // valid whatever happens to the queue.
+    [[nodiscard]] ReceivedDatagram TakeInto(std::span<std::uint8_t, kSlotSize> slot,
+                                            std::string_view endpoint) {
+        const Entry& entry = entries_[next_++];
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(entry.offset), entry.size, slot.begin());
+        return {slot.first(entry.size), entry.sourceAddress, entry.sourcePort, endpoint, entry.adapterIndex};
+    }
+
+    void Clear() noexcept {
+        entries_.clear();
+        bytes_.clear();
+        next_ = 0;
+    }
+
+    void Swap(DatagramQueue& other) noexcept {
+        entries_.swap(other.entries_);
+        bytes_.swap(other.bytes_);
+        std::swap(next_, other.next_);
+    }
+
+private:
+    struct Entry {
+        std::size_t offset;  // of its bytes in bytes_
+        std::size_t size;
+        std::uint32_t sourceAddress;
+        std::uint16_t sourcePort;
+        unsigned int adapterIndex;
+    };
+
+    std::vector<Entry> entries_;
+    std::vector<std::uint8_t> bytes_;
+    std::size_t next_ = 0;  // the first not yet handed out
+};
+
+// Moves datagrams from the socket into memory on a thread of its own, so that what arrives while
+// the event loop is busy waits in memory rather than overflowing the socket's buffer, which a
+// stock system keeps to some 500 small datagrams. It only moves them: every check and every
+// handling stays on the event loop's thread, in order of arrival. Past kQueueLimit datagrams or
+// kQueueByteLimit bytes in memory it stops taking until the event loop has caught up, and the
+// socket's buffer fills as it would without it.
+class SocketReader {
+public:
+    static constexpr std::size_t kQueueLimit = 65536;
+    static constexpr std::size_t kQueueByteLimit = 16 * 1024 * 1024;
+
+    // Starts the thread, which reads the socket and is woken by the event counter stopSignal (an
+    // eventfd, which it closes) to stop; `added` is called on it whenever datagrams were added.
+    // Raises std::system_error when the thread cannot be started.
+    SocketReader(int socket, int stopSignal, std::function<void()> added)
+        : socket_(socket), stopSignal_(stopSignal), added_(std::move(added)) {
+        thread_ = std::jthread([this](const std::stop_token& stop) { Run(stop); });
+    }
+    // Stops the thread and waits for it.
+    ~SocketReader() {
+        thread_.request_stop();
+        thread_.join();
+    }
+    SocketReader(const SocketReader&) = delete;
+    SocketReader& operator=(const SocketReader&) = delete;
+
+    // Hands all that was taken so far over to an empty queue, which gives its storage in return.
+    void HandOver(DatagramQueue& empty) {
+        {
+            const std::scoped_lock lock(mutex_);
+            empty.Swap(taken_);
+        }
+        roomFreed_.notify_one();
+    }
+
+private:
+    void Run(const std::stop_token& stop) {
+        const std::stop_callback wakeFromPoll(stop, [this] {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t written = ::write(stopSignal_.Get(), &one, sizeof one);
+        });
+        Batch batch;
+        while (!stop.stop_requested()) {
+            std::array<pollfd, 2> waiting = {pollfd{socket_, POLLIN, 0},
+                                             pollfd{stopSignal_.Get(), POLLIN, 0}};
+            if (::poll(waiting.data(), waiting.size(), -1) < 0) {
+                if (errno == EINTR) continue;
+                qCritical("The socket's reader stops: poll failed: %s", std::strerror(errno));
+                return;
+            }
+            if (waiting[0].revents != 0) TakeWaiting(batch, stop);
+        }
+    }
+
+    // Takes what is waiting on the socket, batch by batch, while there is room.
+    void TakeWaiting(Batch& batch, const std::stop_token& stop) {
+        for (;;) {
+            {
+                std::unique_lock lock(mutex_);
+                const auto room = [this] {
+                    return taken_.Size() < kQueueLimit && taken_.ByteCount() < kQueueByteLimit;
+                };
+                if (!roomFreed_.wait(lock, stop, room)) return;
+            }
+            const unsigned int count = batch.Take(socket_);
+            if (count == 0) return;
+            {
+                const std::scoped_lock lock(mutex_);
+                taken_.Append(batch, count);
+            }
+            added_();
+            if (count < kBatchSize) return;
+        }
+    }
+
+    int socket_;
+    Descriptor stopSignal_;
+    std::function<void()> added_;
+    std::mutex mutex_;
+    std::condition_variable_any roomFreed_;
+    DatagramQueue taken_;  // guarded by mutex_
+    std::jthread thread_;
+};
+
+// The system's own socket, read in batches with recvmmsg by a reader thread.
 class BatchedUdpTransport final : public Transport {
 public:
     BatchedUdpTransport(int descriptor, std::string localAddress)
-        : descriptor_(descriptor), localAddress_(std::move(localAddress)) {}
+        : socket_(descriptor), localAddress_(std::move(localAddress)) {}
     ~BatchedUdpTransport() override;
 
+    // Starts the reader; false when it cannot be started.
+    [[nodiscard]] bool StartReader();
+
+    // The handler is called through a posted call whenever datagrams are waiting in memory.
     void OnReadable(QObject* context, std::function<void()> handler) override;
     [[nodiscard]] std::vector<NetworkAdapter> Adapters() const override;
     // Through an adapter, the datagram carries IP_PKTINFO naming the adapter's interface and
@@ -116,38 +317,54 @@ public:
     // route and without privilege.
     [[nodiscard]] SendFailure Send(std::span<const std::uint8_t> datagram, const std::string& address,
                                    std::uint16_t port, const NetworkAdapter& through) override;
-    // The time is looked at between batches of 16, so that no taken datagram is left behind.
+    // The time is looked at after every datagram.
     void Receive(const DatagramHandler& handler, const TimeUp& timeUp) override;
     [[nodiscard]] int ReceiveBufferSize() const override;
     [[nodiscard]] const std::string& LocalAddress() const override { return localAddress_; }
 
 private:
-    struct Batch;
-
-    // Hands out the datagrams of the batch not yet handed out; false when the handler stopped.
-    bool HandOut(Batch& batch, const DatagramHandler& handler);
-    // Datagrams taken from the system but not yet handed out no longer make the socket readable:
-    // a posted call of the readiness handler stands in for that, so that an event loop run by a
-    // handler still gets them.
+    // Fills the empty queue of datagrams to hand out from the reader; false when nothing is waiting.
+    bool Refill();
+    // Asks for a call of the readiness handler on the event loop, unless one is asked for already.
+    // Safe from any thread.
     void PostWake();
 
-    int descriptor_;
+    Descriptor socket_;
     std::string localAddress_;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    // Receives the posted calls on the event loop's thread; they go with it.
+    QObject waker_;
+    QPointer<QObject> context_;
     std::function<void()> readable_;
-    Batch* current_ = nullptr;  // the batch the innermost reading is handing out
-    bool wakePosted_ = false;
+    std::atomic<bool> wakePosted_ = false;
+    DatagramQueue handing_;  // on the event loop's thread only
+    std::unique_ptr<SocketReader> reader_;
 };
 
 BatchedUdpTransport::~BatchedUdpTransport() {
-    notifier_.reset();  // before the descriptor it watches goes
-    ::close(descriptor_);
+    // Before anything it uses goes: the handler's posted calls, the socket.
+    reader_.reset();
+}
+
+bool BatchedUdpTransport::StartReader() {
+    const int stopSignal = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopSignal < 0) {
+        qWarning("No event counter for the socket's reader: %s", std::strerror(errno));
+        return false;
+    }
+    try {
+        reader_ = std::make_unique<SocketReader>(socket_.Get(), stopSignal, [this] { PostWake(); });
+    } catch (const std::system_error& e) {
+        qWarning("The socket's reader did not start: %s", e.what());
+        return false;
+    }
+    return true;
 }
 
 void BatchedUdpTransport::OnReadable(QObject* context, std::function<void()> handler) {
+    context_ = context;
     readable_ = std::move(handler);
-    notifier_ = std::make_unique<QSocketNotifier>(descriptor_, QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, context, [this] { readable_(); });
+    // What arrived before is waiting too.
+    PostWake();
 }
 
 std::vector<NetworkAdapter> BatchedUdpTransport::Adapters() const {
@@ -190,103 +407,62 @@ Transport::SendFailure BatchedUdpTransport::Send(std::span<const std::uint8_t> d
     }
     ssize_t sent = 0;
     do {
-        sent = ::sendmsg(descriptor_, &header, 0);
+        sent = ::sendmsg(socket_.Get(), &header, 0);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) return std::string(std::strerror(errno));
     if (sent != static_cast<ssize_t>(datagram.size())) return std::string("the datagram was cut short");
     return std::nullopt;
 }
 
-// The datagrams that one recvmmsg call took, handed out in order of arrival. A reading nested in a
-// handler (a callback that runs an event loop) hands out the rest of the outer reading's batch
-// before it reads on, so that no datagram overtakes another.
-struct BatchedUdpTransport::Batch {
-    Batch() : storage(std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t{kBatchSize} * kSlotSize)) {
-        for (std::size_t i = 0; i < kBatchSize; ++i) {
-            vectors[i] = {storage.get() + i * kSlotSize, kSlotSize};
-            messages[i].msg_hdr.msg_iov = &vectors[i];
-            messages[i].msg_hdr.msg_iovlen = 1;
-            messages[i].msg_hdr.msg_name = &senders[i];
-            messages[i].msg_hdr.msg_control = controls[i].data();
-        }
-    }
-    Batch(const Batch&) = delete;
-    Batch& operator=(const Batch&) = delete;
-
-    std::unique_ptr<std::uint8_t[]> storage;
-    std::array<iovec, kBatchSize> vectors{};
-    std::array<sockaddr_in, kBatchSize> senders{};
-    std::array<mmsghdr, kBatchSize> messages{};
-    struct alignas(cmsghdr) Control : std::array<unsigned char, kControlSize> {};
-    std::array<Control, kBatchSize> controls{};
-    unsigned int count = 0;
-    unsigned int next = 0;  // the first datagram not yet handed out
-};
-
-bool BatchedUdpTransport::HandOut(Batch& batch, const DatagramHandler& handler) {
-    while (batch.next < batch.count) {
-        const unsigned int i = batch.next++;
-        // The handler may run an event loop, in which this socket's own notification does not
-        // come again: the wake lets that loop read on, after the rest of this batch.
-        PostWake();
-        const std::size_t size = batch.messages[i].msg_len;
-        if (size > kReceiveBufferSize) continue;
-        const ReceivedDatagram received{
-            std::span<const std::uint8_t>(batch.storage.get() + i * kSlotSize, size),
-            ntohl(batch.senders[i].sin_addr.s_addr), ntohs(batch.senders[i].sin_port), localAddress_,
-            ArrivalInterface(batch.messages[i].msg_hdr)};
-        if (!handler(received)) return false;
-    }
-    return true;
-}
-
 void BatchedUdpTransport::PostWake() {
-    if (wakePosted_ || !notifier_) return;
-    wakePosted_ = true;
-    // Bound to the notifier, so that the call is dropped when the socket goes first.
+    if (wakePosted_.exchange(true)) return;
     QMetaObject::invokeMethod(
-        notifier_.get(),
+        &waker_,
         [this] {
+            // Cleared first: datagrams added from now on ask for a call of their own.
             wakePosted_ = false;
-            // Only an event loop run by a handler of a reading still under way needs it;
-            // otherwise the readiness notification does the rest.
-            if (current_ && readable_) readable_();
+            if (context_ && readable_) readable_();
         },
         Qt::QueuedConnection);
 }
 
+bool BatchedUdpTransport::Refill() {
+    handing_.Clear();
+    reader_->HandOver(handing_);
+    return !handing_.Empty();
+}
+
+// A reading nested in a handler (a callback that runs an event loop) goes on with the same queue,
+// so that no datagram overtakes another; each reading hands out its own copy of a datagram.
 void BatchedUdpTransport::Receive(const DatagramHandler& handler, const TimeUp& timeUp) {
-    if (current_ && !HandOut(*current_, handler)) return;
-    Batch batch;
-    Batch* const outer = current_;
-    current_ = &batch;
+    std::array<std::uint8_t, kSlotSize> slot;
     for (;;) {
-        for (mmsghdr& message : batch.messages) {
-            message.msg_hdr.msg_namelen = sizeof(sockaddr_in);
-            message.msg_hdr.msg_controllen = kControlSize;
-        }
-        const int count = ::recvmmsg(descriptor_, batch.messages.data(), kBatchSize, MSG_DONTWAIT, nullptr);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) break;
-        batch.count = static_cast<unsigned int>(count);
-        batch.next = 0;
-        // A false handler means the socket may be gone: nothing of it is touched any more.
-        if (!HandOut(batch, handler)) return;
-        if (batch.count < kBatchSize || timeUp()) break;
+        if (handing_.Empty() && !Refill()) return;
+        const ReceivedDatagram datagram = handing_.TakeInto(slot, localAddress_);
+        // The handler may run an event loop: the wake lets that loop read on.
+        PostWake();
+        if (datagram.bytes.size() > kReceiveBufferSize) continue;
+        // A false handler means the transport may be gone: nothing of it is touched any more.
+        if (!handler(datagram)) return;
+        if (timeUp()) break;
     }
-    current_ = outer;
+    // What is left waits for the next call; a wake asked for before a nested event loop may have
+    // been taken there.
+    if (!handing_.Empty()) PostWake();
 }
 
 int BatchedUdpTransport::ReceiveBufferSize() const {
     int bytes = 0;
     socklen_t length = sizeof bytes;
-    if (::getsockopt(descriptor_, SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0) return 0;
+    if (::getsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0) return 0;
     return bytes;
 }
 
 }  // namespace
 
 bool UdpTransportForcesReceiveBuffer() noexcept { return true; }
+
+bool UdpTransportHasReader() noexcept { return true; }
 
 std::unique_ptr<Transport> OpenUdpTransport(const std::string& localAddress, int receiveBuffer) {
     sockaddr_in local{};
@@ -301,6 +477,7 @@ std::unique_ptr<Transport> OpenUdpTransport(const std::string& localAddress, int
     if (::setsockopt(descriptor, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) return nullptr;
     if (::bind(descriptor, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) return nullptr;
     EnlargeReceiveBuffer(descriptor, receiveBuffer);
+    if (!transport->StartReader()) return nullptr;
     return transport;
 }
 
@@ -415,6 +592,8 @@ void PortableUdpTransport::Receive(const DatagramHandler& handler, const TimeUp&
 }  // namespace
 
 bool UdpTransportForcesReceiveBuffer() noexcept { return false; }
+
+bool UdpTransportHasReader() noexcept { return false; }
 
 std::unique_ptr<Transport> OpenUdpTransport(const std::string& localAddress, int receiveBuffer) {
     auto udp = std::make_unique<QUdpSocket>();
