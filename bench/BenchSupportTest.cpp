@@ -101,6 +101,24 @@ TEST(ProcessStatusTest, VoluntarySwitchesAreTheirOwnLineNotTheNonvoluntaryOne) {
     }
 }
 
+TEST(ProcessStatusTest, PeakResidentSetIsReadInKibibytes) {
+    const struct {
+        const char* name;
+        const char* text;
+        std::optional<std::uint64_t> bytes;
+    } cases[] = {
+        {"among its neighbours", "VmPeak:\t  900000 kB\nVmHWM:\t   49562 kB\nVmRSS:\t   40000 kB\n",
+         49562ULL * 1024},
+        {"without the unit", "VmHWM:\t49562\n", std::nullopt},
+        {"another unit", "VmHWM:\t48 MB\n", std::nullopt},
+        {"missing", "VmRSS:\t40000 kB\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(StatusPeakResidentBytes(c.text), c.bytes);
+    }
+}
+
 TEST(BenchTableTest, UnitsKeepThreeSignificantDigits) {
     const struct {
         double ns;

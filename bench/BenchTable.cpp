@@ -65,6 +65,13 @@ double Median(std::vector<double> values) {
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+std::string MedianAndWorst(const std::vector<double>& values,
+                           const std::function<std::string(double)>& format) {
+    const double median = Median(values);
+    if (values.size() <= 1) return format(median);
+    return format(median) + " (worst " + format(*std::max_element(values.begin(), values.end())) + ")";
+}
+
 std::string RowLine(const BenchRow& row) {
     return Clean(row.section) + '\t' + Clean(row.figure) + '\t' + Clean(row.value) + '\t' + Clean(row.goal) +
            '\t' + Clean(row.verdict);

@@ -13,3 +13,6 @@
 
 // The "voluntary_ctxt_switches:" count of a /proc/PID/task/TID/status text; none without one.
 [[nodiscard]] std::optional<std::uint64_t> StatusVoluntarySwitches(std::string_view statusText);
+
+// The peak resident set ("VmHWM:" in kB) of a /proc/PID/status text, in bytes; none without one.
+[[nodiscard]] std::optional<std::uint64_t> StatusPeakResidentBytes(std::string_view statusText);
