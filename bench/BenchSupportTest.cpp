@@ -137,6 +137,20 @@ TEST(BenchTableTest, UnitsKeepThreeSignificantDigits) {
     EXPECT_EQ(FormatBytes(212992), "208.0 KiB");
 }
 
+TEST(BenchTableTest, AFailedMeasurementMissesEveryGoalAndSaysWhy) {
+    const std::vector<BenchRow> measured = {{"idle", "answers", "10", "", ""},
+                                            {"idle", "wake-ups", "0.2 /s", "<= 1.00 /s", "met"},
+                                            {"idle", "peak memory", "40 MiB", "<= 64.0 MiB", "met"}};
+    const std::vector<BenchRow> expected = {{"idle", "error", "no namespace", "", "MISSED"},
+                                            {"idle", "wake-ups", "not measured", "<= 1.00 /s", "MISSED"},
+                                            {"idle", "peak memory", "not measured", "<= 64.0 MiB", "MISSED"}};
+    const std::vector<BenchRow> missed = NotMeasured(measured, "no namespace");
+    ASSERT_EQ(missed.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(RowLine(missed[i]), RowLine(expected[i]));
+    EXPECT_EQ(MedianAndWorst({3, 1, 2}, FormatMilliseconds), "2.00 ms (worst 3.00 ms)");
+    EXPECT_EQ(MedianAndWorst({3}, FormatMilliseconds), "3.00 ms");
+}
+
 TEST(BenchTableTest, MedianOfOddEvenAndNoValues) {
     EXPECT_EQ(Median({3, 1, 2}), 2);
     EXPECT_EQ(Median({4, 1, 3, 2}), 2.5);

@@ -31,6 +31,10 @@ struct BenchRow {
 [[nodiscard]] std::string MedianAndWorst(const std::vector<double>& values,
                                          const std::function<std::string(double)>& format);
 
+// The rows of a measurement that failed: an error row with the reason, then every row with a goal,
+// its value "not measured" and its goal missed; the rows without a goal are left out.
+[[nodiscard]] std::vector<BenchRow> NotMeasured(const std::vector<BenchRow>& rows, const std::string& why);
+
 // Fields with tabs or line breaks would break the layout: those characters become blanks.
 [[nodiscard]] std::string RowLine(const BenchRow& row);
 void PrintRows(const std::vector<BenchRow>& rows);
