@@ -30,6 +30,7 @@
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
@@ -268,6 +269,8 @@ private:
             const std::uint64_t one = 1;
             [[maybe_unused]] const ssize_t written = ::write(stopSignal_.Get(), &one, sizeof one);
         });
+        // Named, so that the system's tools tell it from the event loop's thread.
+        ::pthread_setname_np(::pthread_self(), "ov-udp-reader");
         AskForShortSlices();
         Batch batch;
         while (!stop.stop_requested()) {
