@@ -23,6 +23,7 @@
 #include <thread>
 
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QtDebug>
 
 #include <arpa/inet.h>
@@ -361,7 +362,8 @@ public:
     // Starts the reader; false when it cannot be started.
     [[nodiscard]] bool StartReader();
 
-    // The handler is called through a posted call whenever datagrams are waiting in memory.
+    // The handler is called whenever the reader has added datagrams, and through a posted call
+    // when some are left over.
     void OnReadable(QObject* context, std::function<void()> handler) override;
     [[nodiscard]] std::vector<NetworkAdapter> Adapters() const override;
     // Through an adapter, the datagram carries IP_PKTINFO naming the adapter's interface and
@@ -377,34 +379,46 @@ public:
 private:
     // Fills the empty queue of datagrams to hand out from the reader; false when nothing is waiting.
     bool Refill();
+    // On the reader's thread: makes addedSignal_ readable, unless it is already.
+    void SignalAdded();
+    // The reader's signal seen: clears it and calls the readiness handler.
+    void Added();
+    void CallReadable();
     // Asks for a call of the readiness handler on the event loop, unless one is asked for already.
-    // Safe from any thread.
     void PostWake();
 
     Descriptor socket_;
     std::string localAddress_;
-    // Receives the posted calls on the event loop's thread; they go with it.
+    // The reader tells the event loop's thread through this event counter alone: the datagrams
+    // themselves pass under the reader's lock, nothing of Qt is used across the threads.
+    Descriptor addedSignal_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    std::atomic<bool> addedSignalled_ = false;
+    std::unique_ptr<QSocketNotifier> addedNotifier_;
+    // Receives the notifications and the posted calls on the event loop's thread; they go with it.
     QObject waker_;
     QPointer<QObject> context_;
     std::function<void()> readable_;
-    std::atomic<bool> wakePosted_ = false;
+    bool wakePosted_ = false;
     DatagramQueue handing_;  // on the event loop's thread only
     std::unique_ptr<SocketReader> reader_;
 };
 
 BatchedUdpTransport::~BatchedUdpTransport() {
-    // Before anything it uses goes: the handler's posted calls, the socket.
+    // Before anything it uses goes: the event counters, the socket.
     reader_.reset();
 }
 
 bool BatchedUdpTransport::StartReader() {
     const int stopSignal = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (stopSignal < 0) {
-        qWarning("No event counter for the socket's reader: %s", std::strerror(errno));
+    if (stopSignal < 0 || addedSignal_.Get() < 0) {
+        if (stopSignal >= 0) ::close(stopSignal);
+        qWarning("No event counters for the socket's reader: %s", std::strerror(errno));
         return false;
     }
+    addedNotifier_ = std::make_unique<QSocketNotifier>(addedSignal_.Get(), QSocketNotifier::Read);
+    QObject::connect(addedNotifier_.get(), &QSocketNotifier::activated, &waker_, [this] { Added(); });
     try {
-        reader_ = std::make_unique<SocketReader>(socket_.Get(), stopSignal, [this] { PostWake(); });
+        reader_ = std::make_unique<SocketReader>(socket_.Get(), stopSignal, [this] { SignalAdded(); });
     } catch (const std::system_error& e) {
         qWarning("The socket's reader did not start: %s", e.what());
         return false;
@@ -417,6 +431,25 @@ void BatchedUdpTransport::OnReadable(QObject* context, std::function<void()> han
     readable_ = std::move(handler);
     // What arrived before is waiting too.
     PostWake();
+}
+
+void BatchedUdpTransport::SignalAdded() {
+    if (addedSignalled_.exchange(true)) return;
+    const std::uint64_t one = 1;
+    // Cannot fail while the counter is far from its limit: it is cleared at every notification.
+    [[maybe_unused]] const ssize_t written = ::write(addedSignal_.Get(), &one, sizeof one);
+}
+
+void BatchedUdpTransport::Added() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t read = ::read(addedSignal_.Get(), &count, sizeof count);
+    // Cleared before the datagrams are taken: those added from now on signal again.
+    addedSignalled_ = false;
+    CallReadable();
+}
+
+void BatchedUdpTransport::CallReadable() {
+    if (context_ && readable_) readable_();
 }
 
 std::vector<NetworkAdapter> BatchedUdpTransport::Adapters() const {
@@ -467,13 +500,13 @@ Transport::SendFailure BatchedUdpTransport::Send(std::span<const std::uint8_t> d
 }
 
 void BatchedUdpTransport::PostWake() {
-    if (wakePosted_.exchange(true)) return;
+    if (wakePosted_) return;
+    wakePosted_ = true;
     QMetaObject::invokeMethod(
         &waker_,
         [this] {
-            // Cleared first: datagrams added from now on ask for a call of their own.
             wakePosted_ = false;
-            if (context_ && readable_) readable_();
+            CallReadable();
         },
         Qt::QueuedConnection);
 }
