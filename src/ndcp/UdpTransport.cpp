@@ -573,7 +573,15 @@ class PortableUdpTransport final : public Transport {
 public:
     PortableUdpTransport(std::unique_ptr<QUdpSocket> socket, std::string localAddress)
         : socket_(std::move(socket)), localAddress_(std::move(localAddress)) {}
-    ~PortableUdpTransport() override { socket_->close(); }
+    // A handler may destroy the transport inside the socket's own readyRead, after which Qt goes
+    // on using the socket: during a reading the socket, closed and cut off from this transport,
+    // goes only once control is back in the event loop.
+    ~PortableUdpTransport() override {
+        socket_->close();
+        if (readingDepth_ == 0) return;
+        socket_->disconnect();
+        socket_.release()->deleteLater();
+    }
 
     void OnReadable(QObject* context, std::function<void()> handler) override {
         readable_ = std::move(handler);
@@ -598,6 +606,8 @@ private:
 
     std::unique_ptr<QUdpSocket> socket_;
     std::string localAddress_;
+    // Receives the posted calls; they go with it.
+    QObject waker_;
     std::function<void()> readable_;
     int readingDepth_ = 0;  // readings under way, the innermost last
     bool wakePosted_ = false;
@@ -606,9 +616,9 @@ private:
 void PortableUdpTransport::PostWake() {
     if (wakePosted_) return;
     wakePosted_ = true;
-    // Bound to the socket, so that the call is dropped when the transport goes first.
+    // Bound to the transport's own object, so that the call is dropped when the transport goes.
     QMetaObject::invokeMethod(
-        socket_.get(),
+        &waker_,
         [this] {
             wakePosted_ = false;
             if (readingDepth_ > 0 && readable_ && socket_->hasPendingDatagrams()) readable_();
