@@ -119,6 +119,17 @@ TEST(ProcessStatusTest, PeakResidentSetIsReadInKibibytes) {
     }
 }
 
+TEST(ProcessStatusTest, SchedstatGivesRunAndWaitTimes) {
+    const auto times = SchedstatTimes("41234567 2345678 57\n");
+    ASSERT_TRUE(times.has_value());
+    EXPECT_EQ(times->runNs, 41234567U);
+    EXPECT_EQ(times->waitNs, 2345678U);
+    for (const char* bad : {"", "1 2", "1 2 3 4", "1 x 3"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(SchedstatTimes(bad).has_value());
+    }
+}
+
 TEST(BenchTableTest, UnitsKeepThreeSignificantDigits) {
     const struct {
         double ns;

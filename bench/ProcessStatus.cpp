@@ -70,3 +70,12 @@ std::optional<std::uint64_t> StatusPeakResidentBytes(std::string_view statusText
     const std::optional<std::uint64_t> kibibytes = Number(fields->front());
     return kibibytes ? std::optional(*kibibytes * 1024) : std::nullopt;
 }
+
+std::optional<ScheduleTimes> SchedstatTimes(std::string_view schedstatLine) {
+    const std::vector<std::string_view> fields = Fields(schedstatLine);
+    if (fields.size() != 3) return std::nullopt;
+    const std::optional<std::uint64_t> run = Number(fields[0]);
+    const std::optional<std::uint64_t> wait = Number(fields[1]);
+    if (!run || !wait) return std::nullopt;
+    return ScheduleTimes{*run, *wait};
+}
