@@ -145,17 +145,14 @@ double PeakResidentBytes() {
 }
 
 // Where the simulators run: one on loopback, or one in each device network on the devices' port.
-// Each runs in a session of its own, so that the system's scheduler, which shares the processor
-// out between sessions, does not count the devices' work as the utility's: devices are other
-// machines. In device networks they end with this program even when it dies without stopping
-// them, since they would otherwise keep their network alive.
+// There they end with this program even when it dies without stopping them, since they would
+// otherwise keep their network alive.
 std::vector<SimulatorPlace> Places(const Options& options) {
-    const QStringList ownSession = {"setsid", "--"};
-    if (!options.OverDeviceNetworks()) return {SimulatorPlace{QStringLiteral("127.0.0.1"), 0, ownSession}};
+    if (!options.OverDeviceNetworks()) return {SimulatorPlace{}};
     std::vector<SimulatorPlace> places;
     for (const QString& network : options.deviceNetworks) {
-        const QStringList through = ownSession + QStringList{"setpriv", "--pdeathsig",      "TERM", "--",
-                                                             "nsenter", "--net=" + network, "--"};
+        const QStringList through = {"setpriv", "--pdeathsig",      "TERM", "--",
+                                     "nsenter", "--net=" + network, "--"};
         places.push_back({QStringLiteral("0.0.0.0"), kDevicePort, through});
     }
     return places;
