@@ -137,3 +137,12 @@ QImage JpegImage::Load(const QString& path) {
     const QByteArray bytes = file.readAll();
     return DecodeOrThrow(bytes, "Cannot decode JPEG picture \"" + path.toStdString() + "\": ");
 }
+
+QImage JpegImage::LoadForScreen(const QString& path, qreal devicePixelRatio) {
+    if (devicePixelRatio <= 1.0) return Load(path);
+    QString sharp = path;
+    sharp.insert(sharp.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+    QImage picture = Load(sharp);
+    picture.setDevicePixelRatio(2.0);
+    return picture;
+}

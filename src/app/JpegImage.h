@@ -26,4 +26,8 @@ public:
     // Raises OvException `Cannot open picture "<path>"` when it cannot be read, and
     // `Cannot decode JPEG picture "<path>": ` followed by the reason for damaged data.
     [[nodiscard]] static QImage Load(const QString& path);
+    // The picture drawn for a screen of the device pixel ratio: above 1 (150%, 200%) the one drawn
+    // at twice the size beside it ("name@2x.jpg"), marked with a ratio of 2 so that it keeps the
+    // layout size.
+    [[nodiscard]] static QImage LoadForScreen(const QString& path, qreal devicePixelRatio);
 };

@@ -1,13 +1,19 @@
 #include "app/TMainForm.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 
+#include "app/DeviceSearch.h"
 #include "app/DottedText.h"
 #include "app/JpegImage.h"
 #include "app/PictureBox.h"
@@ -47,6 +53,30 @@ constexpr ColumnSpec kDeviceListColumns[] = {
 
 constexpr const char* kHiddenColumns = "0.0";
 
+// The menu's commands, in the order of the menu buttons and of the tab order: the name a screen
+// reader says and the keys that run each.
+struct MenuCommandSpec {
+    const char* name;
+    void (TMainForm::*command)();
+    const char* keys;  // portable key sequences, separated by "; "
+};
+
+const MenuCommandSpec kMenuCommands[] = {
+    {"Set IP", &TMainForm::IMG_SetIP1Click, "Alt+S"},
+    {"Manage", &TMainForm::IMG_Manage1Click, "Alt+M"},
+    {"Refresh", &TMainForm::IMG_Refresh1Click, "F5; Alt+R"},
+    {"Exit", &TMainForm::IMG_Exit1Click, "Alt+X"},
+    {"About", &TMainForm::IMG_About1Click, "Alt+A"},
+};
+
+// "Refresh (F5, Alt+R)": the name and the keys as the desktop writes them.
+QString ToolTipOf(const MenuCommandSpec& spec) {
+    const QList<QKeySequence> keys = QKeySequence::listFromString(QString::fromLatin1(spec.keys));
+    QStringList texts;
+    for (const QKeySequence& key : keys) texts << key.toString(QKeySequence::NativeText);
+    return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(spec.name), texts.join(QStringLiteral(", ")));
+}
+
 QString MessageOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
 // The error's text, followed for a failed send by which adapters it failed on and why.
@@ -60,17 +90,49 @@ QString MessageWithSendReason(const std::exception& error) {
 
 int ShowModally(QDialog& dialog) { return dialog.exec(); }
 
+// The outcomes of the search for a device after a Set IP, as the status bar says them.
+QString CheckingText(const QString& address) {
+    return QStringLiteral("Checking that the device answers at %1...").arg(address);
+}
+QString AnswersAtText(const FoundDevice& found) {
+    return QStringLiteral("The device now answers at %1 (netmask %2).").arg(found.address, found.netmask);
+}
+QString AnswersElsewhereText(const QString& address, const FoundDevice& found) {
+    return QStringLiteral("The device accepted %1 but answers at %2 (netmask %3).")
+        .arg(address, found.address, found.netmask);
+}
+QString SilentText(const QString& address) {
+    return QStringLiteral(
+               "The device accepted %1 but did not answer there within a second; Refresh shows where "
+               "it is.")
+        .arg(address);
+}
+QString SearchFailedText(const QString& address, const std::exception& error) {
+    return QStringLiteral("The device accepted %1; looking for it there failed: %2")
+        .arg(address, MessageOf(error));
+}
+QString TookEffectText(const FoundDevice& found) {
+    return QStringLiteral(
+               "The change took effect although the device did not confirm it: it now answers at %1 "
+               "(netmask %2).")
+        .arg(found.address, found.netmask);
+}
+
 }  // namespace
 
 // Marks a command as running for its lifetime; a second command finds it running and is ignored.
 class TMainForm::CommandScope {
 public:
     explicit CommandScope(TMainForm& form) : form_(form), entered_(!form.commandRunning_) {
-        if (entered_) form_.commandRunning_ = true;
+        if (!entered_) return;
+        form_.commandRunning_ = true;
+        // Commands address rows by position: the rows keep their places until it returns.
+        form_.DeviceList().SetSortable(false);
     }
     ~CommandScope() {
         if (!entered_) return;
         form_.commandRunning_ = false;
+        form_.DeviceList().SetSortable(true);
         form_.FinishPendingClose();
     }
     CommandScope(const CommandScope&) = delete;
@@ -137,7 +199,8 @@ void TMainForm::LoadPictures() {
         {ui_->IMG_About2, ":/images/about-hot.jpg", PictureBox::Placement::TopLeft},
     };
     for (const PictureSpec& picture : pictures) {
-        picture.box->SetPicture(JpegImage::Load(QString::fromLatin1(picture.path)));
+        picture.box->SetPicture(
+            JpegImage::LoadForScreen(QString::fromLatin1(picture.path), devicePixelRatioF()));
         picture.box->SetPlacement(picture.placement);
     }
 }
@@ -148,20 +211,64 @@ void TMainForm::BuildDeviceListColumns() {
     for (const ColumnSpec& column : kDeviceListColumns)
         list.AddColumn(QString::fromLatin1(column.caption), column.width);
     list.header()->setStretchLastSection(true);
+    // Addresses sort as numbers; the MAC address, fixed-width hexadecimal, sorts as text.
+    list.SetColumnSortKey(kIpColumn, OvListView::SortKey::DottedNumbers);
+    list.SetColumnSortKey(kNetmaskColumn, OvListView::SortKey::DottedNumbers);
+    list.SetSortable(true);
 }
 
 void TMainForm::WireEvents() {
     connect(InitialTimer_, &QTimer::timeout, this, &TMainForm::InitialTimerTimer);
-    const std::pair<MenuButton*, void (TMainForm::*)()> commands[] = {
-        {&menuButtons_[0], &TMainForm::IMG_SetIP1Click},   {&menuButtons_[1], &TMainForm::IMG_Manage1Click},
-        {&menuButtons_[2], &TMainForm::IMG_Refresh1Click}, {&menuButtons_[3], &TMainForm::IMG_Exit1Click},
-        {&menuButtons_[4], &TMainForm::IMG_About1Click},
-    };
-    for (const auto& [button, command] : commands) {
-        connect(button->plain, &PictureBox::Clicked, this, command);
-        connect(button->highlighted, &PictureBox::Clicked, this, command);
+    static_assert(std::size(kMenuCommands) == std::tuple_size_v<decltype(menuButtons_)>);
+    for (std::size_t i = 0; i < menuButtons_.size(); ++i) {
+        const MenuButton& button = menuButtons_[i];
+        connect(button.plain, &PictureBox::Clicked, this, kMenuCommands[i].command);
+        connect(button.highlighted, &PictureBox::Clicked, this, kMenuCommands[i].command);
     }
     WirePointerMoves();
+    WireKeyboard();
+}
+
+void TMainForm::WireKeyboard() {
+    QWidget* previous = nullptr;
+    for (std::size_t i = 0; i < menuButtons_.size(); ++i) {
+        const MenuCommandSpec& spec = kMenuCommands[i];
+        const MenuButton& button = menuButtons_[i];
+        // The plain picture takes the focus and then shows the highlighted one, so that the focus
+        // stays put when the pointer lights the button up.
+        button.plain->setFocusPolicy(Qt::StrongFocus);
+        button.plain->SetFocusPicture(button.highlighted->Picture());
+        for (PictureBox* const box : {button.plain, button.highlighted}) {
+            box->SetKind(PictureBox::Kind::Button);
+            box->setToolTip(ToolTipOf(spec));
+            box->setAccessibleName(QString::fromLatin1(spec.name));
+        }
+        // The shortcuts are children of the window.
+        for (const QKeySequence& key : QKeySequence::listFromString(QString::fromLatin1(spec.keys)))
+            connect(new QShortcut(key, this), &QShortcut::activated, this, spec.command);
+        if (previous) setTabOrder(previous, button.plain);
+        previous = button.plain;
+    }
+    OvListView& list = DeviceList();
+    setTabOrder(previous, &list);
+    list.installEventFilter(this);  // Enter on a row
+    list.setFocus();
+    WireListCommands();
+}
+
+void TMainForm::WireListCommands() {
+    OvListView& list = DeviceList();
+    auto* const copy = new QAction(QStringLiteral("&Copy"), &list);  // owned by the list
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &TMainForm::CopySelectedRows);
+    list.addAction(copy);
+    list.setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TMainForm::CopySelectedRows() {
+    if (QClipboard* const clipboard = QGuiApplication::clipboard())
+        clipboard->setText(DeviceList().SelectedRowsText());
 }
 
 void TMainForm::WirePointerMoves() {
@@ -183,6 +290,12 @@ void TMainForm::WirePointerMoves() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == &DeviceList()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter) return QWidget::eventFilter(watched, event);
+        LV_DeviceListDblClick();
+        return true;
+    }
     if (event->type() == QEvent::MouseMove) {
         Panel2MouseMove();
     } else if (event->type() == QEvent::MouseButtonDblClick && watched == DeviceList().viewport()) {
@@ -342,8 +455,8 @@ void TMainForm::RunSetIP(int row) {
     const auto dialog = std::make_unique<TDLG_SetIP>(this);
     DLG_SetIP_ = dialog.get();
     const auto forget = qScopeGuard([this] { DLG_SetIP_ = nullptr; });
-    SetEditsFromDottedText(DeviceList().RowText(row, kIpColumn), dialog->IPEdits());
-    SetEditsFromDottedText(DeviceList().RowText(row, kNetmaskColumn), dialog->NetmaskEdits());
+    dialog->Prefill(DeviceList().RowText(row, kIpColumn), DeviceList().RowText(row, kNetmaskColumn));
+    dialog->SetHeardOn(RowAdapter(DeviceList(), row));
     if (modalRunner_(*dialog) != QDialog::Accepted || closePending_) return;
     SendSetIP(row, *dialog);
 }
@@ -362,9 +475,60 @@ void TMainForm::SendSetIP(int row, TDLG_SetIP& dialog) {
         request.Device.Password = SetIPPassword(password.Text());
     }
     request.Timeout = kSetIPTimeout;
-    request.Set();
-    DeviceList().SetRowText(row, kIpColumn, QString::fromStdString(request.Vars.Var(0).Value));
-    DeviceList().SetRowText(row, kNetmaskColumn, QString::fromStdString(request.Vars.Var(1).Value));
+    const QString address = QString::fromStdString(request.Vars.Var(0).Value);
+    const QString netmask = QString::fromStdString(request.Vars.Var(1).Value);
+    try {
+        const auto wipe = qScopeGuard([&request] { WipeString(request.Device.Password); });
+        request.Set();
+    } catch (const OvException& error) {
+        // A device may apply the address and answer too late, or not at all.
+        if (error.Code() != kConnectionTimeout || closePending_ ||
+            !TookEffectAfterTimeout(row, address, error))
+            throw;
+        return;
+    }
+    ConfirmSetIP(row, address, netmask);
+}
+
+void TMainForm::ConfirmSetIP(int row, const QString& address, const QString& netmask) {
+    // The completion of a Set delivers the variables as sent: the addresses as entered.
+    ShowRowAddresses(row, address, netmask);
+    if (closePending_) return;
+    ShowStatus(CheckingText(address));
+    try {
+        const std::optional<FoundDevice> found = FindDeviceByMac(
+            DeviceList().RowText(row, kMacColumn), RowAdapter(DeviceList(), row), kFindAgainTimeout);
+        if (!found) {
+            ShowStatus(SilentText(address));
+            return;
+        }
+        ShowRowAddresses(row, found->address, found->netmask);
+        ShowStatus(found->address == address ? AnswersAtText(*found) : AnswersElsewhereText(address, *found));
+    } catch (const std::exception& error) {
+        ShowStatus(SearchFailedText(address, error));
+    }
+}
+
+bool TMainForm::TookEffectAfterTimeout(int row, const QString& address, const OvException& timeout) {
+    ShowStatus(MessageOf(timeout) + QLatin1Char(' ') + CheckingText(address));
+    std::optional<FoundDevice> found;
+    try {
+        found = FindDeviceByMac(DeviceList().RowText(row, kMacColumn), RowAdapter(DeviceList(), row),
+                                kFindAgainTimeout);
+    } catch (const std::exception& error) {
+        throw OvException(timeout.Message() + " Looking for the device at " + address.toStdString() +
+                              " failed: " + error.what(),
+                          timeout.Code());
+    }
+    if (!found || found->address != address) return false;
+    ShowRowAddresses(row, found->address, found->netmask);
+    ShowStatus(TookEffectText(*found));
+    return true;
+}
+
+void TMainForm::ShowRowAddresses(int row, const QString& address, const QString& netmask) {
+    DeviceList().SetRowText(row, kIpColumn, address);
+    DeviceList().SetRowText(row, kNetmaskColumn, netmask);
     MarkReachability(row);
 }
 
@@ -407,6 +571,8 @@ void TMainForm::IMG_About1Click() {
 }
 
 void TMainForm::Highlight(MenuButton& button) {
+    // A focused button already shows its highlighted picture, and hiding it would move the focus.
+    if (button.plain->hasFocus()) return;
     button.plain->hide();
     button.highlighted->show();
 }

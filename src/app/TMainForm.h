@@ -14,6 +14,7 @@
 #include "binding/OvNDCPRequest2Edits.h"
 #include "ndcp/OvNDCPClient.h"
 
+class OvException;
 class OvListView;
 class OvStatusBar;
 class PictureBox;
@@ -101,9 +102,21 @@ private:
     void BuildDeviceListColumns();
     void WireEvents();
     void WirePointerMoves();
+    // The menu buttons in the tab order before the list, their shortcuts and tooltips, Enter on a row.
+    void WireKeyboard();
+    // The list's context menu: copying the selected rows, also with Ctrl+C.
+    void WireListCommands();
+    void CopySelectedRows();
     void Highlight(MenuButton& button);
     void RunSetIP(int row);
     void SendSetIP(int row, TDLG_SetIP& dialog);
+    // After the device accepted the new address: finds it again and says where it answers.
+    void ConfirmSetIP(int row, const QString& address, const QString& netmask);
+    // After the device did not answer the Set in time: whether it took the new address all the same.
+    // Raises the time-out, with the reason, when the search itself fails.
+    [[nodiscard]] bool TookEffectAfterTimeout(int row, const QString& address, const OvException& timeout);
+    // Shows the addresses in the row and marks it when its device is out of reach.
+    void ShowRowAddresses(int row, const QString& address, const QString& netmask);
     void ReportSetIPError(const QString& message);
     void OpenSelectedAddress(const QString& prefix, const QString& suffix);
     // "N devices found.", and for an empty list why it is empty.

@@ -1,6 +1,8 @@
 #include "binding/OvEditConstraint.h"
 
 #include <QFrame>
+#include <QMetaObject>
+#include <QPointer>
 #include <QWidget>
 #include <algorithm>
 #include <cstdint>
@@ -74,6 +76,24 @@ void HideCaptionAndBevels(QWidget& panel) {
     }
 }
 
+// Sets a switch of the engine for its lifetime and resets it on every way out, unless the engine
+// went away meanwhile (a handler run inside may delete it).
+class RaisedWhileAlive {
+public:
+    RaisedWhileAlive(const std::shared_ptr<void>& alive, bool& flag) : alive_(alive), flag_(flag) {
+        flag_ = true;
+    }
+    ~RaisedWhileAlive() {
+        if (!alive_.expired()) flag_ = false;
+    }
+    RaisedWhileAlive(const RaisedWhileAlive&) = delete;
+    RaisedWhileAlive& operator=(const RaisedWhileAlive&) = delete;
+
+private:
+    std::weak_ptr<void> alive_;
+    bool& flag_;
+};
+
 // The character of an 8-bit specifier character.
 QChar Latin1(char c) { return QChar::fromLatin1(c); }
 
@@ -93,6 +113,7 @@ void OvEditConstraint::RestoreHandlers() noexcept {
         // does nothing once the engine is gone.
         if (IsOwnHandler(entry.Edit->OnChange())) entry.Edit->SetOnChange(entry.SavedOnChange);
         if (IsOwnHandler(entry.Edit->OnExit())) entry.Edit->SetOnExit(entry.SavedOnExit);
+        entry.Edit->SetDroppedOnEntry(entry.SavedDroppedOnEntry);
     }
 }
 
@@ -107,12 +128,17 @@ bool OvEditConstraint::IsOwnHandler(const OvEdit::Handler& handler) const {
 
 void OvEditConstraint::ConstrainEdit(std::string_view specifier, OvEdit& edit) {
     const EditSpecifier rules = ParseEditSpecifier(specifier);  // raises before anything changes
+    const bool first = FindEntry(&edit) == nullptr;
     auto entry = std::make_unique<detail::EditConstraint_s>();
     static_cast<EditSpecifier&>(*entry) = rules;
     entry->Edit = &edit;
     entry->SavedOnChange = edit.OnChange();
     entry->SavedOnExit = edit.OnExit();
+    entry->SavedDroppedOnEntry = edit.DroppedOnEntry();
     entries_.push_back(std::move(entry));
+    // The advance character typed into a field it has just moved the focus to is the user's habit of
+    // ending the previous field with it, not a wish to skip this one.
+    if (first && rules.AdvanceChar != 0) edit.SetDroppedOnEntry(Latin1(rules.AdvanceChar));
     if (rules.Width > 0) edit.setFixedWidth(rules.Width);
     edit.SetMaxLen(rules.MaxLen);
     edit.SetOnChange(ChangeHandler());
@@ -165,11 +191,31 @@ const detail::EditConstraint_s* OvEditConstraint::FindEntry(const OvEdit* edit) 
     return nullptr;
 }
 
-void OvEditConstraint::MoveFocusOn(OvEdit& edit) const {
+void OvEditConstraint::Remember(const OvEdit& edit) {
+    if (detail::EditConstraint_s* const entry = FindEntry(&edit)) entry->LastText = edit.text();
+}
+
+void OvEditConstraint::SetTextInPlace(OvEdit& edit, const QString& text) {
+    const RaisedWhileAlive holding(alive_, holdingFocus_);
+    edit.setText(text);  // runs EditChange
+}
+
+void OvEditConstraint::MoveFocusOn(OvEdit& edit, bool byFullField) const {
     // Only typing moves the focus: a text the program sets into an edit without focus, or the last
     // accepted text put back after a report, leaves the focus where it is.
-    if (reporting_ || !edit.hasFocus()) return;
-    PostFocusNext(form_ ? form_.data() : edit.window());
+    if (reporting_ || holdingFocus_ || !edit.hasFocus()) return;
+    QWidget* const window = form_ ? form_.data() : edit.window();
+    PostFocusNext(window);
+    if (!byFullField) return;
+    // After the move: the edit it reaches drops a Tab typed first.
+    QMetaObject::invokeMethod(
+        window,
+        [target = QPointer<QWidget>(window)] {
+            if (auto* const reached = target ? qobject_cast<OvEdit*>(target->focusWidget()) : nullptr) {
+                reached->MarkEnteredByAdvance();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void OvEditConstraint::EditChange(OvEdit& edit) {
@@ -187,7 +233,7 @@ void OvEditConstraint::EditChange(OvEdit& edit) {
         without.remove(Latin1(entry->AdvanceChar));
         edit.setText(without);  // runs EditChange again for the new text
         if (alive.expired() || !guard) return;
-        MoveFocusOn(edit);
+        MoveFocusOn(edit, false);
         return;
     }
 
@@ -211,7 +257,7 @@ void OvEditConstraint::EditChange(OvEdit& edit) {
     }
     if ((entry->Flags & EditSpecifier::kAutoAdvance) != 0 && entry->MaxLen > 0 &&
         edit.text().size() == entry->MaxLen) {
-        MoveFocusOn(edit);
+        MoveFocusOn(edit, true);
     }
 }
 
@@ -252,16 +298,7 @@ void OvEditConstraint::EditExit(OvEdit& edit) {
 void OvEditConstraint::Report(detail::EditConstraint_s& entry, OvEdit& edit, const std::string& message) {
     const std::weak_ptr<void> alive = alive_;
     const QPointer<OvEdit> guard(&edit);
-    // Resets the switch on every way out, unless the engine went away meanwhile.
-    struct ReportingScope {
-        const std::weak_ptr<void>& alive;
-        bool& reporting;
-        ~ReportingScope() {
-            if (!alive.expired()) reporting = false;
-        }
-    };
-    reporting_ = true;
-    const ReportingScope scope{alive, reporting_};
+    const RaisedWhileAlive reporting(alive_, reporting_);
     ShowMessageBox(form_ ? form_.data() : edit.window(), QString::fromStdString(message));
     if (alive.expired() || !guard) return;
     edit.setText(entry.LastText);

@@ -22,6 +22,7 @@ struct EditConstraint_s : EditSpecifier {
     QString LastText;
     OvEdit::Handler SavedOnChange;
     OvEdit::Handler SavedOnExit;
+    QChar SavedDroppedOnEntry;  // the edit's before the constraint was attached
 };
 
 }  // namespace detail
@@ -68,6 +69,15 @@ public:
     // not processed. Afterwards a panel without error shows no caption and no bevel.
     void BuildPanelEdits(QWidget& panel, std::string_view format, std::vector<OvEdit*>* edits = nullptr);
 
+    // Makes the edit's current text its last accepted text, as if the user had left the edit with
+    // it: a text the program filled in then comes back after a rejected entry. Nothing for an edit
+    // without record.
+    void Remember(const OvEdit& edit);
+
+    // Sets the edit's text as the program does, except that a full text does not move the focus on
+    // even while the edit has it.
+    void SetTextInPlace(OvEdit& edit, const QString& text);
+
     // The first record of the edit, or none.
     [[nodiscard]] detail::EditConstraint_s* FindEntry(const OvEdit* edit);
     [[nodiscard]] const detail::EditConstraint_s* FindEntry(const OvEdit* edit) const;
@@ -79,7 +89,8 @@ public:
 
 private:
     void Report(detail::EditConstraint_s& entry, OvEdit& edit, const std::string& message);
-    void MoveFocusOn(OvEdit& edit) const;
+    // byFullField: the edit is full, rather than ended by its advance character.
+    void MoveFocusOn(OvEdit& edit, bool byFullField) const;
     [[nodiscard]] OvEdit::Handler ChangeHandler();
     [[nodiscard]] OvEdit::Handler ExitHandler();
     [[nodiscard]] bool IsOwnHandler(const OvEdit::Handler& handler) const;
@@ -92,4 +103,5 @@ private:
     // Handlers hold a weak reference to it: once the engine is gone they do nothing.
     std::shared_ptr<void> alive_;
     bool reporting_ = false;
+    bool holdingFocus_ = false;
 };

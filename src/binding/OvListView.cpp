@@ -6,8 +6,11 @@
 #include <QItemSelectionModel>
 #include <QPalette>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 OvListView::OvListView(QWidget* parent) : QTreeWidget(parent) {
@@ -25,6 +28,59 @@ OvListView::OvListView(QWidget* parent) : QTreeWidget(parent) {
     head->setSectionsMovable(false);
     head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &OvListView::ReportSelection);
+    // The header turns its indicator on a click; the rows follow it.
+    connect(head, &QHeaderView::sortIndicatorChanged, this, &OvListView::SortBy);
+    head->setSortIndicatorShown(true);  // drawn only once a column is sorted
+    ForgetSortOrder();
+    SetSortable(false);
+}
+
+void OvListView::SetSortable(bool sortable) { header()->setSectionsClickable(sortable); }
+
+void OvListView::SortBy(int column, Qt::SortOrder order) {
+    if (column >= 0 && column < columnCount()) sortItems(column, order);
+}
+
+void OvListView::ForgetSortOrder() {
+    const QSignalBlocker quiet(header());
+    header()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+bool OvListView::IsColumnShown(int column) const {
+    if (column < 0 || column >= columnCount()) return false;
+    return header()->sectionResizeMode(column) != QHeaderView::Fixed || header()->sectionSize(column) > 0;
+}
+
+void OvListView::SetColumnSortKey(int column, SortKey key) {
+    if (column < 0) return;
+    if (sortKeys_.size() <= static_cast<std::size_t>(column)) sortKeys_.resize(column + 1, SortKey::Text);
+    sortKeys_[column] = key;
+}
+
+OvListView::SortKey OvListView::ColumnSortKey(int column) const {
+    if (column < 0 || static_cast<std::size_t>(column) >= sortKeys_.size()) return SortKey::Text;
+    return sortKeys_[column];
+}
+
+QString OvListView::SelectedRowsText() const {
+    QList<int> rows;
+    for (QTreeWidgetItem* const item : selectedItems()) rows << indexOfTopLevelItem(item);
+    std::sort(rows.begin(), rows.end());
+    QList<int> columns;
+    for (int column = 0; column < columnCount(); ++column)
+        if (IsColumnShown(column)) columns << column;
+    QString text;
+    const auto addLine = [&](const std::function<QString(int)>& cell) {
+        QStringList cells;
+        // A tab or line break inside a text would start a new cell or row.
+        for (const int column : columns)
+            cells << cell(column).replace(QRegularExpression(QStringLiteral("[\t\r\n]")),
+                                          QStringLiteral(" "));
+        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    };
+    addLine([this](int column) { return ColumnCaption(column); });
+    for (const int row : rows) addLine([this, row](int column) { return RowText(row, column); });
+    return text;
 }
 
 void OvListView::AddColumn(const QString& caption, int width) {
@@ -48,7 +104,8 @@ int OvListView::ColumnWidth(int column) const {
 
 void OvListView::SetColumnWidth(int column, int width) {
     if (column < 0 || column >= columnCount()) return;
-    header()->setSectionResizeMode(column, QHeaderView::Interactive);
+    // A hidden column stays hidden: the user cannot drag its edge open.
+    header()->setSectionResizeMode(column, width > 0 ? QHeaderView::Interactive : QHeaderView::Fixed);
     header()->resizeSection(column, width > 0 ? width : 0);
 }
 
@@ -59,8 +116,33 @@ int OvListView::HeaderTextWidth(const QString& text) const {
 
 namespace {
 
+// The numbers of a dotted text in order; a part that is not a number comes before every number.
+std::vector<qint64> DottedNumbers(const QString& text) {
+    std::vector<qint64> numbers;
+    for (const QStringView part : QStringView(text).split(QLatin1Char('.'))) {
+        bool ok = false;
+        const qint64 number = part.toLongLong(&ok);
+        numbers.push_back(ok && number >= 0 ? number : -1);
+    }
+    return numbers;
+}
+
+// A row that compares by its list view's sort key for the sorted column.
+class ListRow : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const auto* const view = qobject_cast<const OvListView*>(treeWidget());
+        const int column = view ? view->sortColumn() : 0;
+        if (!view || view->ColumnSortKey(column) != OvListView::SortKey::DottedNumbers)
+            return QTreeWidgetItem::operator<(other);
+        return DottedNumbers(text(column)) < DottedNumbers(other.text(column));
+    }
+};
+
 QTreeWidgetItem* NewRow(const QStringList& texts, const QVariant& tag) {
-    auto* const item = new QTreeWidgetItem(texts);  // owned by the list view once added
+    auto* const item = new ListRow(texts);  // owned by the list view once added
     if (tag.isValid()) item->setData(0, Qt::UserRole, tag);
     return item;
 }
@@ -85,7 +167,11 @@ QVariant OvListView::RowTag(int row) const {
     return item ? item->data(0, Qt::UserRole) : QVariant();
 }
 
-void OvListView::ClearRows() { clear(); }
+void OvListView::ClearRows() {
+    clear();
+    // New rows arrive unsorted: the header stops claiming an order.
+    ForgetSortOrder();
+}
 
 QString OvListView::RowText(int row, int column) const {
     const QTreeWidgetItem* const item = topLevelItem(row);

@@ -72,7 +72,8 @@ OvNDCPRequest2Controls::~OvNDCPRequest2Controls() {
 void OvNDCPRequest2Controls::WaitForPendingCommands() {
     if (waitedForPending_) return;
     waitedForPending_ = true;
-    ClientClock().ProcessEventsWhile([this] { return pendingCount_ > 0; },
+    // Without the client no answer and no time-out can come any more.
+    ClientClock().ProcessEventsWhile([this] { return pendingCount_ > 0 && ClientInstance() != nullptr; },
                                      std::chrono::milliseconds(kDestructionWaitMs));
 }
 

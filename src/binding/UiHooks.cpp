@@ -3,10 +3,15 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPointer>
+#include <QSpacerItem>
+#include <QStyle>
 #include <QWidget>
+#include <algorithm>
 #include <utility>
 
 #ifdef _WIN32
@@ -25,9 +30,33 @@ void PlatformBeep(int frequencyHz, int durationMs) {
 #endif
 }
 
-void PlatformMessageBox(QWidget* parent, const QString& caption, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent ? parent->window() : nullptr);
+// Room beside a title's text: the window's icon, its close box and the frame's margins, each about
+// a title bar's height.
+constexpr int kTitleBarExtras = 4;
+
+void PlatformMessageBox(QWidget* window, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, window);
+    DressMessageBox(box, window);
     box.exec();
+}
+
+bool PlatformQuestion(QWidget* window, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, window);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    DressMessageBox(box, window);
+    return box.exec() == QMessageBox::Yes;
+}
+
+// The width a window title needs for the caption: in the wider of the box's font and the one the
+// style gives title bars, bold as many desktops draw titles, and the room beside the text.
+int CaptionWidth(const QMessageBox& box) {
+    int text = 0;
+    for (QFont font : {box.font(), QApplication::font("QMdiSubWindowTitleBar")}) {
+        font.setBold(true);
+        text = std::max(text, QFontMetrics(font).horizontalAdvance(box.windowTitle()));
+    }
+    return text + kTitleBarExtras * box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
 }
 
 // QWidget::focusNextPrevChild is protected; a pointer to it formed inside a subclass may be
@@ -78,6 +107,25 @@ void ShowMessageBox(QWidget* parent, const QString& text) {
     }
 }
 
+bool AskYesNo(QWidget* parent, const QString& text) {
+    QWidget* const window = parent ? parent->window() : nullptr;
+    if (const auto* hook = ActiveHook(&UiHooks::question, g_activeHooks)) {
+        return (*hook)(window, ProgramFileName(), text);
+    }
+    return PlatformQuestion(window, ProgramFileName(), text);
+}
+
+void DressMessageBox(QMessageBox& box, QWidget* window) {
+    // A box is a window of its own, which does not take its parent's font by itself.
+    box.setFont(window ? window->font() : QApplication::font());
+    // The box sizes itself to its layout when shown; a spacer across the bottom holds it open.
+    if (auto* const grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(CaptionWidth(box), 0, QSizePolicy::Minimum,
+                                      QSizePolicy::Fixed),  // owned by the layout
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
 void PostFocusNext(QWidget* window) {
     if (const auto* hook = ActiveHook(&UiHooks::focusNext, g_activeHooks)) {
         (*hook)(window);
@@ -94,6 +142,7 @@ ScopedUiHooks::ScopedUiHooks(UiHooks hooks) : hooks_(std::move(hooks)), previous
         if (!hooks_.beep) hooks_.beep = previous_->beep;
         if (!hooks_.messageBox) hooks_.messageBox = previous_->messageBox;
         if (!hooks_.focusNext) hooks_.focusNext = previous_->focusNext;
+        if (!hooks_.question) hooks_.question = previous_->question;
     }
     g_activeHooks = &hooks_;
 }

@@ -12,6 +12,18 @@ inline constexpr const char* kIncompleteNetmask = "Please enter all four numbers
 inline constexpr const char* kAddressNumberOutOfRange = "Please enter a number between 0 and 255!";
 inline constexpr const char* kNetmaskNotContiguous =
     "The netmask must be a run of one bits followed by zero bits!";
+inline constexpr const char* kAddressBeginsWithZero =
+    "An IP address cannot begin with 0: such an address stands for this network, not for a device!";
+inline constexpr const char* kAddressIsLoopback =
+    "An IP address cannot begin with 127: such an address is a device's own loopback address, which "
+    "nothing else reaches!";
+inline constexpr const char* kAddressIsMulticastOrReserved =
+    "An IP address cannot begin with a number from 224 to 255: such an address is a multicast or "
+    "reserved address, not a device's!";
+inline constexpr const char* kNetmaskAllZeros =
+    "The netmask cannot be 0.0.0.0: the device would take every address for its own network!";
+inline constexpr const char* kNetmaskAllOnes =
+    "The netmask cannot be 255.255.255.255: the device would share its network with nothing!";
 
 enum class AddressKind { IpAddress, Netmask };
 
@@ -35,3 +47,20 @@ enum class AddressKind { IpAddress, Netmask };
 
 // Ones from the top bit down, then zeros only (all ones and all zeros included).
 [[nodiscard]] bool IsContiguousMask(std::uint32_t mask) noexcept;
+
+// Why a Set IP must not send the address and netmask entered, and which of the eight numbers to
+// correct: the address's are fields 0 to 3, the netmask's 4 to 7, each from its first number.
+struct AddressRefusal {
+    std::string message;
+    int field = 0;
+
+    friend bool operator==(const AddressRefusal&, const AddressRefusal&) = default;
+};
+inline constexpr int kNetmaskFirstField = 4;
+
+// The first reason, in this order, that would leave the device unreachable or the request
+// unsendable, or none: the address incomplete or a number above 255; the address beginning with
+// 0, 127 or 224 to 255; the netmask incomplete, a number above 255, not a run of one bits, all
+// zeros or all ones; the address being the network's own address (host part all zeros) or its
+// broadcast address (host part all ones) under that netmask.
+[[nodiscard]] std::optional<AddressRefusal> SetIPRefusal(std::string_view address, std::string_view netmask);

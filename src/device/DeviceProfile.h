@@ -27,6 +27,8 @@ inline constexpr std::uint16_t kDevicePort = 64512;
 // Time-outs in units of 10 ms.
 inline constexpr int kDiscoveryTimeout = 300;
 inline constexpr int kSetIPTimeout = 100;
+// The search for a device after a Set IP, by its MAC address: about a second.
+inline constexpr int kFindAgainTimeout = 100;
 
 // Identifiers of the values a device reports.
 inline constexpr std::uint8_t kModuleNameId = 1;

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "device/SecureWipe.h"
 #include "errors/OvException.h"
 
 namespace {
@@ -182,33 +183,41 @@ struct KeySchedule {
     std::array<std::uint32_t, 16> odd{};
 };
 
-// PC-1 drops the parity bit of every key byte.
+// PC-1 drops the parity bit of every key byte. The caller wipes the schedule.
 KeySchedule MakeKeySchedule(std::span<const std::uint8_t, 8> key) noexcept {
-    const std::uint64_t permuted = kChoice1Lookup(LoadBigEndian(key));
+    std::uint64_t permuted = kChoice1Lookup(LoadBigEndian(key));
     auto c = static_cast<std::uint32_t>(permuted >> 28);
     auto d = static_cast<std::uint32_t>(permuted & 0x0FFFFFFFU);
+    std::uint64_t roundKey = 0;
     KeySchedule schedule;
     for (std::size_t round = 0; round < kKeyRotations.size(); ++round) {
         c = Rotate28(c, kKeyRotations[round]);
         d = Rotate28(d, kKeyRotations[round]);
-        const std::uint64_t roundKey = kChoice2Lookup((static_cast<std::uint64_t>(c) << 28) | d);
+        roundKey = kChoice2Lookup((static_cast<std::uint64_t>(c) << 28) | d);
         for (std::size_t box = 0; box < 8; ++box) {
             const auto six = static_cast<std::uint32_t>((roundKey >> (42 - 6 * box)) & 0x3FU);
             (box % 2 == 0 ? schedule.even : schedule.odd)[round] |= six << GroupShift(box);
         }
     }
+    WipeValue(permuted);
+    WipeValue(c);
+    WipeValue(d);
+    WipeValue(roundKey);
     return schedule;
 }
 
 // The cipher function f(R, K): expansion and key mixing on the rotated half, then the S-boxes and
 // P through the combined tables.
 inline std::uint32_t Feistel(std::uint32_t right, std::uint32_t evenKey, std::uint32_t oddKey) noexcept {
-    const std::uint32_t even = std::rotr(right, kEvenRotation) ^ evenKey;
-    const std::uint32_t odd = std::rotr(right, kOddRotation) ^ oddKey;
-    return kSpTables[0][even & 0x3FU] ^ kSpTables[6][(even >> 8) & 0x3FU] ^
-           kSpTables[4][(even >> 16) & 0x3FU] ^ kSpTables[2][(even >> 24) & 0x3FU] ^
-           kSpTables[1][odd & 0x3FU] ^ kSpTables[7][(odd >> 8) & 0x3FU] ^ kSpTables[5][(odd >> 16) & 0x3FU] ^
-           kSpTables[3][(odd >> 24) & 0x3FU];
+    std::uint32_t even = std::rotr(right, kEvenRotation) ^ evenKey;
+    std::uint32_t odd = std::rotr(right, kOddRotation) ^ oddKey;
+    const std::uint32_t output = kSpTables[0][even & 0x3FU] ^ kSpTables[6][(even >> 8) & 0x3FU] ^
+                                 kSpTables[4][(even >> 16) & 0x3FU] ^ kSpTables[2][(even >> 24) & 0x3FU] ^
+                                 kSpTables[1][odd & 0x3FU] ^ kSpTables[7][(odd >> 8) & 0x3FU] ^
+                                 kSpTables[5][(odd >> 16) & 0x3FU] ^ kSpTables[3][(odd >> 24) & 0x3FU];
+    WipeValue(even);
+    WipeValue(odd);
+    return output;
 }
 
 // The two halves of a block between the initial and the final permutation.
@@ -218,19 +227,23 @@ struct Halves {
 };
 
 Halves InitialPermutation(std::span<const std::uint8_t, 8> input) noexcept {
-    const std::uint64_t permuted = kInitialLookup(LoadBigEndian(input));
-    return {static_cast<std::uint32_t>(permuted >> 32), static_cast<std::uint32_t>(permuted)};
+    std::uint64_t permuted = kInitialLookup(LoadBigEndian(input));
+    const Halves halves{static_cast<std::uint32_t>(permuted >> 32), static_cast<std::uint32_t>(permuted)};
+    WipeValue(permuted);
+    return halves;
 }
 
 // The last round's halves go to the final permutation swapped (R16 L16).
 void FinalPermutation(const Halves& halves, std::span<std::uint8_t, 8> output) noexcept {
-    StoreBigEndian(kFinalLookup((static_cast<std::uint64_t>(halves.right) << 32) | halves.left), output);
+    std::uint64_t preOutput = (static_cast<std::uint64_t>(halves.right) << 32) | halves.left;
+    StoreBigEndian(kFinalLookup(preOutput), output);
+    WipeValue(preOutput);
 }
 
 // The sixteen rounds, the round keys in reverse order for decryption. The result is ready for the
 // final permutation, or, as the input of a next DES, for its rounds: the final permutation and the
 // next initial one cancel out, which leaves the swap of the halves.
-Halves Rounds(Halves halves, const KeySchedule& schedule, DesDirection direction) noexcept {
+Halves Rounds(const Halves& halves, const KeySchedule& schedule, DesDirection direction) noexcept {
     std::uint32_t left = halves.left;
     std::uint32_t right = halves.right;
     const auto round = [&](std::size_t index) {
@@ -243,15 +256,21 @@ Halves Rounds(Halves halves, const KeySchedule& schedule, DesDirection direction
     } else {
         for (std::size_t index = 0; index < schedule.even.size(); ++index) round(index);
     }
-    return {right, left};
+    const Halves swapped{right, left};
+    WipeValue(left);
+    WipeValue(right);
+    return swapped;
 }
 
 // Swaps back what Rounds swapped, for the final permutation.
 Halves Unswapped(const Halves& halves) noexcept { return {halves.right, halves.left}; }
 
+// What was derived from the key and the block goes with the call; the caller wipes the schedule.
 void DesWithSchedule(DesDirection direction, const KeySchedule& schedule,
                      std::span<const std::uint8_t, 8> input, std::span<std::uint8_t, 8> output) noexcept {
-    FinalPermutation(Unswapped(Rounds(InitialPermutation(input), schedule, direction)), output);
+    Halves halves = Unswapped(Rounds(InitialPermutation(input), schedule, direction));
+    FinalPermutation(halves, output);
+    WipeValue(halves);
 }
 
 // Two-key triple DES with the schedules of both keys: one initial and one final permutation
@@ -266,20 +285,27 @@ void TripleDesWithSchedules(DesDirection direction, const KeySchedule& first, co
     halves = Rounds(halves, first, outer);
     halves = Rounds(halves, second, inner);
     halves = Rounds(halves, first, outer);
-    FinalPermutation(Unswapped(halves), output);
+    halves = Unswapped(halves);
+    FinalPermutation(halves, output);
+    WipeValue(halves);
 }
 
 }  // namespace
 
 void DesCryptBlock(DesDirection direction, std::span<const std::uint8_t, 8> key,
                    std::span<const std::uint8_t, 8> input, std::span<std::uint8_t, 8> output) noexcept {
-    DesWithSchedule(direction, MakeKeySchedule(key), input, output);
+    KeySchedule schedule = MakeKeySchedule(key);
+    DesWithSchedule(direction, schedule, input, output);
+    WipeValue(schedule);
 }
 
 void TripleDesEdeBlock(DesDirection direction, std::span<const std::uint8_t, 16> key,
                        std::span<const std::uint8_t, 8> input, std::span<std::uint8_t, 8> output) noexcept {
-    TripleDesWithSchedules(direction, MakeKeySchedule(key.first<8>()), MakeKeySchedule(key.last<8>()), input,
-                           output);
+    KeySchedule first = MakeKeySchedule(key.first<8>());
+    KeySchedule second = MakeKeySchedule(key.last<8>());
+    TripleDesWithSchedules(direction, first, second, input, output);
+    WipeValue(first);
+    WipeValue(second);
 }
 
 std::size_t EncryptBytes(std::span<const std::uint8_t> key, std::span<const std::uint8_t> input,
@@ -291,9 +317,9 @@ std::size_t EncryptBytes(std::span<const std::uint8_t> key, std::span<const std:
     if (output.size() < outputSize)
         throw OvException("The output buffer of the password encryption is too small!");
 
-    // The key schedules are worked out once for all the blocks.
-    const KeySchedule first = MakeKeySchedule(key.first<8>());
-    const KeySchedule second = key.size() == 16 ? MakeKeySchedule(key.subspan<8, 8>()) : KeySchedule{};
+    // The key schedules are worked out once for all the blocks, and wiped after them.
+    KeySchedule first = MakeKeySchedule(key.first<8>());
+    KeySchedule second = key.size() == 16 ? MakeKeySchedule(key.subspan<8, 8>()) : KeySchedule{};
     const auto encryptBlock = [&](std::span<const std::uint8_t, 8> in, std::span<std::uint8_t, 8> out) {
         if (key.size() == 16) {
             TripleDesWithSchedules(DesDirection::kEncrypt, first, second, in, out);
@@ -311,7 +337,10 @@ std::size_t EncryptBytes(std::span<const std::uint8_t> key, std::span<const std:
         std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(whole * kBlockSize), rest, last.begin());
         last[rest] = kPaddingMark;
         encryptBlock(last, output.subspan(whole * kBlockSize).first<8>());
+        WipeValue(last);
     }
+    WipeValue(first);
+    WipeValue(second);
     return outputSize;
 }
 
@@ -331,6 +360,11 @@ std::string EncryptAccessPassword(std::string_view keyText, std::string_view pas
     std::vector<std::uint8_t> key;
     std::vector<std::uint8_t> plain;
     std::vector<std::uint8_t> encrypted;
+    // The copies of the key and the password are wiped whatever happens; the encrypted bytes too,
+    // once written as text.
+    const WipeVectorAtExit wipeKey(key);
+    const WipeVectorAtExit wipePlain(plain);
+    const WipeVectorAtExit wipeEncrypted(encrypted);
     try {
         key.assign(keyText.begin(), keyText.end());
         plain.assign(password.begin(), password.end());

@@ -23,13 +23,27 @@ std::string Joined(const std::string& first, const std::string& second) {
     return second.empty() ? first : first + " " + second;
 }
 
+// Whether the address lies outside the adapter's network; false when either is not known.
+bool OutsideNetworkOf(const NetworkAdapter& adapter, std::string_view address) {
+    const auto bits = ParsedAddress(address);
+    return adapter.Known() && bits && !adapter.Contains(*bits);
+}
+
 }  // namespace
 
 std::optional<std::string> UnreachableReason(std::string_view deviceAddress, const NetworkAdapter& heardOn) {
-    const auto address = ParsedAddress(deviceAddress);
-    if (!heardOn.Known() || !address || heardOn.Contains(*address)) return std::nullopt;
+    if (!OutsideNetworkOf(heardOn, deviceAddress)) return std::nullopt;
     return std::string(deviceAddress) + " is outside this PC's network on " + heardOn.Describe() +
            ". Use Set IP to give it an address in that network.";
+}
+
+std::optional<std::string> CrossNetworkQuestion(std::string_view newAddress, const NetworkAdapter& heardOn) {
+    if (!OutsideNetworkOf(heardOn, newAddress)) return std::nullopt;
+    return "The new address " + std::string(newAddress) + " lies outside the network of " +
+           heardOn.Describe() +
+           ", the adapter through which this PC reaches the device. After the change this PC will not reach "
+           "the device; it would reach it at an address in " +
+           heardOn.NetworkText() + " through " + heardOn.name + ".\n\nSend the new address anyway?";
 }
 
 std::string EmptyListReason(const std::vector<AdapterSend>& sends, std::size_t answers) {

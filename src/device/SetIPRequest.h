@@ -9,8 +9,7 @@ class OvNDCPVarList;
 // text that authenticates it.
 
 // Appends the two variables of kSetIPVarDefs to vars, holding address and netmask as the address
-// rules write them. Raises the rules' OvException (the address is checked first) before it changes
-// vars.
+// rules write them. Raises OvException with the message of SetIPRefusal before it changes vars.
 void AddSetIPVars(OvNDCPVarList& vars, std::string_view address, std::string_view netmask);
 
 // The access password encrypted under the fixed key, as upper-case hexadecimal text: what a device

@@ -59,6 +59,10 @@ OvNDCPClient::~OvNDCPClient() {
     transport_.reset();
 }
 
+std::vector<NetworkAdapter> OvNDCPClient::Adapters() const {
+    return transport_ ? transport_->Adapters() : std::vector<NetworkAdapter>{};
+}
+
 int OvNDCPClient::ReceiveBufferSize() const { return transport_ ? transport_->ReceiveBufferSize() : 0; }
 
 std::uint8_t OvNDCPClient::FreeSequence() const {

@@ -91,6 +91,10 @@ public:
                              std::uint8_t command, OvNDCPCallback callback, std::int32_t timeout,
                              const NetworkAdapter& through = {});
 
+    // The adapters a request to the limited broadcast leaves through now (see the class comment);
+    // none without a transport.
+    [[nodiscard]] std::vector<NetworkAdapter> Adapters() const;
+
     // The adapters the last request was sent through, with the failures; empty when the last
     // request to the limited broadcast found no adapter.
     [[nodiscard]] const std::vector<AdapterSend>& LastSends() const noexcept { return lastSends_; }

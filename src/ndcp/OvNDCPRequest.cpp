@@ -134,6 +134,11 @@ bool OvNDCPRequest::Discover(bool first) {
     return true;
 }
 
+const NetworkAdapter& OvNDCPRequest::ResultAdapter(std::size_t index) const noexcept {
+    static const NetworkAdapter kNone{};
+    return index < resultAdapters_.size() ? resultAdapters_[index] : kNone;
+}
+
 void OvNDCPRequest::RunAnswered(std::uint8_t command) {
     RefuseWhileWaiting();
     {

@@ -44,6 +44,8 @@ public:
     static constexpr std::size_t kMaxDiscoverAnswers = 65536;
     // The adapter the answer Discover handed out last was heard on; none when it is not known.
     [[nodiscard]] const NetworkAdapter& AnswerAdapter() const noexcept { return answerAdapter_; }
+    // The adapter Results[index] was heard on; none when it is not known.
+    [[nodiscard]] const NetworkAdapter& ResultAdapter(std::size_t index) const noexcept;
     // The answers of the last synchronous Discover dropped for want of room.
     [[nodiscard]] std::size_t DroppedAnswers() const noexcept { return droppedAnswers_; }
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <tuple>
 
 #include "app/DottedText.h"
@@ -15,6 +16,7 @@
 #include "app/TMainForm.h"
 #include "binding/OvEdit.h"
 #include "errors/OvException.h"
+#include "testkit/ExpectOvError.h"
 
 namespace {
 
@@ -87,7 +89,30 @@ TEST(SecretTextTest, WipingOneCopyOfASharedTextLeavesTheOtherAndBytesAreLatin1) 
     WipeString(bytes);
     EXPECT_EQ(std::string_view(bytes.data(), bytes.capacity()).find("secret"), std::string_view::npos);
 
-    EXPECT_EQ(SecretBytes(QStringLiteral("ab\u00e9\u20ac")).Text(), std::string("ab\xe9?"));
+    EXPECT_EQ(SecretBytes(QStringLiteral("ab\u00e9\u00ff")).Text(), std::string("ab\xe9\xff"));
+}
+
+// A character the cipher cannot take is named, rather than sent as something else.
+TEST(SecretTextTest, APasswordOutsideLatin1IsRefusedNamingTheCharacter) {
+    const std::pair<QString, const char*> cases[] = {
+        {QStringLiteral("caf\u00e9"), nullptr},
+        {QStringLiteral("5\u20ac-note"), "\u20ac\" (U+20AC)"},
+        {QStringLiteral("x\U0001F511"), "\U0001F511\" (U+1F511)"},  // beyond 16 bits: one character, not two
+    };
+    for (const auto& [password, named] : cases) {
+        SCOPED_TRACE(password.toStdString());
+        const auto refusal = PasswordCharacterRefusal(password);
+        if (named == nullptr) {
+            EXPECT_EQ(refusal, std::nullopt);
+            continue;
+        }
+        const QString message =
+            QStringLiteral("The access password cannot contain \"") + QString::fromUtf8(named) +
+            QStringLiteral(": only characters of the Latin-1 set can be sent to the device!");
+        EXPECT_EQ(refusal, message);
+        ExpectOvError([&password] { const SecretBytes bytes(password); }, kUnknownError,
+                      message.toStdString());
+    }
 }
 
 }  // namespace

@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -39,6 +42,64 @@ inline void AnswerDiscoveries(FakeNetwork& responder, std::vector<FakeDevice> de
             const auto answer = BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
                                             DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask));
             for (int i = twice ? 2 : 1; i > 0; --i) self.Reply(answer);
+        }
+    });
+}
+
+// A device on the in-memory network that behaves as one: it answers every Discover that reaches it
+// (on its adapter, or on any when 0) with its addresses, and a Set to its MAC address with setStatus
+// (none: no answer) after setDelayMs. It takes the new addresses when it answers 0, or when
+// appliesUnanswered; after a Set it no longer answers Discovers when silentAfterSet.
+struct SimDevice {
+    FakeDevice identity;
+    unsigned int adapterIndex = 0;
+    std::optional<std::uint8_t> setStatus = 0;
+    int setDelayMs = 0;
+    bool appliesUnanswered = false;
+    bool silentAfterSet = false;
+    bool wasSet = false;
+};
+
+// The addresses a Set request carries: the values of its IP address (3) and netmask (4) elements.
+inline std::pair<std::string, std::string> SetAddresses(const Datagram& request) {
+    std::pair<std::string, std::string> addresses;
+    for (std::size_t at = kNDCPHeaderSize; at + 3 <= request.size();) {
+        const std::size_t length = std::size_t{request[at + 1]} << 8 | request[at + 2];
+        if (length < 3 || at + length > request.size()) break;
+        std::string text;
+        for (std::size_t i = at + 3; i < at + length; ++i)
+            text += (text.empty() ? "" : ".") + std::to_string(request[i]);
+        (request[at] == 3 ? addresses.first : addresses.second) = text;
+        at += length;
+    }
+    return addresses;
+}
+
+// Serves the devices (held by the caller for as long as the network lives) on the network.
+inline void ServeDevices(FakeNetwork& network, std::vector<SimDevice>& devices) {
+    network.SetHandler([&devices](FakeNetwork& self, const Datagram& request) {
+        const unsigned int adapter = self.SentThrough().back().index;
+        for (SimDevice& device : devices) {
+            const FakeDevice& d = device.identity;
+            const MacBytes mac = MacTextToBytes(d.mac).value();
+            if (device.adapterIndex != 0 && device.adapterIndex != adapter) continue;
+            if (CommandOf(request) == kDiscoverCommand && !(device.silentAfterSet && device.wasSet)) {
+                self.Reply(BuildAnswer(request.at(kOffsetSequence), 0, mac,
+                                       DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask)));
+            }
+            if (CommandOf(request) != kSetCommand || AnswerTargetMac(request) != mac) continue;
+            device.wasSet = true;
+            if (device.setStatus == 0 || (!device.setStatus && device.appliesUnanswered)) {
+                std::tie(device.identity.ip, device.identity.netmask) = SetAddresses(request);
+            }
+            if (!device.setStatus) continue;
+            const Datagram answer = BuildAnswer(request.at(kOffsetSequence), *device.setStatus, mac, {});
+            if (device.setDelayMs == 0) {
+                self.Reply(answer);
+            } else {
+                self.Time().After(std::chrono::milliseconds(device.setDelayMs),
+                                  [&self, answer] { self.Reply(answer); });
+            }
         }
     });
 }
@@ -75,14 +136,21 @@ Widget& Child(const QWidget& parent, const std::string& name) {
     return *child;
 }
 
-// Records message boxes (and silences beeps) while it lives.
+// Records message boxes and questions, answering each question with `answer`, and silences beeps
+// while it lives.
 class BoxRecorder {
 public:
     BoxRecorder()
         : hooks_(UiHooks{[](int, int) {},
                          [this](QWidget*, const QString&, const QString& t) { boxes.push_back(t); },
-                         {}}) {}
+                         {},
+                         [this](QWidget*, const QString&, const QString& t) {
+                             questions.push_back(t);
+                             return answer;
+                         }}) {}
     std::vector<QString> boxes;
+    std::vector<QString> questions;
+    bool answer = false;  // true for Yes
 
 private:
     ScopedUiHooks hooks_;

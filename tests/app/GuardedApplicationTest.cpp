@@ -45,8 +45,8 @@ TEST_F(GuardedApplicationTest, QtTakesNoOptionsFromTheCommandLine) {
 TEST_F(GuardedApplicationTest, ErrorsThatEscapeAHandlerAreShownAndTheProgramGoesOn) {
     GuardedApplication application(argc, argv.data());
     std::vector<QString> boxes;
-    const ScopedUiHooks hooks(
-        UiHooks{{}, [&boxes](QWidget*, const QString&, const QString& text) { boxes.push_back(text); }, {}});
+    const ScopedUiHooks hooks(UiHooks{
+        {}, [&boxes](QWidget*, const QString&, const QString& text) { boxes.push_back(text); }, {}, {}});
     FailingReceiver receiver;
     bool wentOn = false;
     QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));

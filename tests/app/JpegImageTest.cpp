@@ -88,6 +88,22 @@ const std::vector<std::string> kButtons = {"setip", "manage", "refresh", "exit",
 
 const QColor kPanelColour(197, 203, 205);
 
+// Above 100% the pictures drawn at twice the size are used, and keep the layout size.
+TEST(JpegImageTest, EveryLayoutPictureHasASharpTwinForScaledScreens) {
+    for (const auto& picture : kPictures) {
+        const QString path = QString::fromLatin1(picture.path);
+        if (path.endsWith(QLatin1String("icon.jpg"))) continue;
+        SCOPED_TRACE(picture.path);
+        const QSize layout(picture.width, picture.height);
+        EXPECT_EQ(JpegImage::LoadForScreen(path, 1.0).size(), layout);
+        for (const qreal ratio : {1.5, 2.0}) {
+            const QImage sharp = JpegImage::LoadForScreen(path, ratio);
+            EXPECT_EQ(sharp.size(), 2 * layout);
+            EXPECT_EQ(sharp.deviceIndependentSize().toSize(), layout);
+        }
+    }
+}
+
 TEST(JpegImageTest, EveryEmbeddedPictureDecodesAtItsLayoutSize) {
     for (const Picture& picture : kPictures) {
         SCOPED_TRACE(picture.path);

@@ -1,4 +1,9 @@
 // The main window's start-up, discovery, menu effects and the commands that open addresses.
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -6,6 +11,7 @@
 #include <set>
 
 #include "AppTestSupport.h"
+#include "app/TFM_About.h"
 
 namespace {
 
@@ -242,6 +248,177 @@ TEST_F(MainFormTest, ManageAndDoubleClickOpenTheSelectedDevicesAddressAsItIs) {
         EXPECT_EQ(opened, c.doubleClick);
         EXPECT_EQ(Status(), QStringLiteral("unchanged"));
     }
+}
+
+// The commands without a mouse: the tab order, the keys and shortcuts, and assistive technology.
+class MainFormCommandsTest : public MainFormFixture {
+protected:
+    // Shows the window with one selected device and records which command ran through each key.
+    void ShowWithOneDevice() {
+        CreateForm();
+        form->SetModalRunner([this](QDialog& dialog) {
+            ran.push_back(dialog.metaObject()->className());
+            return int{QDialog::Rejected};
+        });
+        about = std::make_unique<TFM_About>(nullptr);
+        form->SetAboutBox(about.get());
+        QObject::connect(form.get(), &TMainForm::Closed, [this] { ran.push_back("Exit"); });
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        List().AppendRow({"KVX-770B", "Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"});
+    }
+    // What the key ran: a dialog's class, "Refresh", "open" and the address, "Exit", or nothing.
+    std::vector<std::string> Press(QWidget& target, int key, Qt::KeyboardModifiers modifiers = {}) {
+        return Ran([&] { QTest::keyClick(&target, static_cast<Qt::Key>(key), modifiers); });
+    }
+    std::vector<std::string> Ran(const std::function<void()>& action) {
+        ran.clear();
+        opened.clear();
+        const std::size_t requests = responder.Requests().size();
+        action();
+        if (responder.Requests().size() > requests) ran.push_back("Refresh");
+        for (const QString& address : opened) ran.push_back("open " + address.toStdString());
+        return ran;
+    }
+
+    std::unique_ptr<TFM_About> about;
+    std::vector<std::string> ran;
+};
+
+TEST_F(MainFormCommandsTest, TabVisitsTheMenuThenTheListWhichHasTheFocusAtStart) {
+    ShowWithOneDevice();
+    EXPECT_EQ(QApplication::focusWidget(), &List());
+    QTest::keyClick(&List(), Qt::Key_Down);
+    EXPECT_EQ(List().SelectedRow(), 0);
+    for (const char* name :
+         {"IMG_SetIP1", "IMG_Manage1", "IMG_Refresh1", "IMG_Exit1", "IMG_About1", "LV_DeviceList"}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), name);
+    }
+    // The focused button shows its highlighted picture and keeps the focus under the pointer.
+    auto& setIP = Child<PictureBox>(*form, "IMG_SetIP1");
+    setIP.setFocus();
+    MovePointerOver(setIP);
+    EXPECT_TRUE(setIP.hasFocus());
+    const QImage focused = setIP.grab().toImage();
+    List().setFocus();
+    EXPECT_NE(setIP.grab().toImage(), focused);
+    EXPECT_EQ(setIP.toolTip(), QStringLiteral("Set IP (Alt+S)"));
+    EXPECT_EQ(Child<PictureBox>(*form, "IMG_Refresh2").toolTip(), QStringLiteral("Refresh (F5, Alt+R)"));
+}
+
+TEST_F(MainFormCommandsTest, EachKeyRunsItsCommand) {
+    const struct {
+        const char* name;
+        const char* target;  // the focused control, or the window for a shortcut
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<std::string> ran;
+    } cases[] = {
+        {"Space on Set IP", "IMG_SetIP1", Qt::Key_Space, {}, {"TDLG_SetIP"}},
+        {"Enter on Manage", "IMG_Manage1", Qt::Key_Return, {}, {"open http://192.168.0.101/"}},
+        {"keypad Enter on Refresh", "IMG_Refresh1", Qt::Key_Enter, {}, {"Refresh"}},
+        {"Space on About", "IMG_About1", Qt::Key_Space, {}, {"TFM_About"}},
+        {"a letter on a button", "IMG_About1", Qt::Key_A, {}, {}},
+        {"Alt+S", "", Qt::Key_S, Qt::AltModifier, {"TDLG_SetIP"}},
+        {"Alt+M", "", Qt::Key_M, Qt::AltModifier, {"open http://192.168.0.101/"}},
+        {"Alt+R", "", Qt::Key_R, Qt::AltModifier, {"Refresh"}},
+        {"F5", "", Qt::Key_F5, {}, {"Refresh"}},
+        {"Alt+A", "", Qt::Key_A, Qt::AltModifier, {"TFM_About"}},
+        {"Enter on the list opens the row as a double-click does",
+         "LV_DeviceList",
+         Qt::Key_Return,
+         {},
+         {"open \\\\192.168.0.101"}},
+        {"Space on Exit", "IMG_Exit1", Qt::Key_Space, {}, {"Exit"}},
+    };
+    ShowWithOneDevice();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        List().ClearRows();  // a Refresh empties the list: put the device back
+        List().AppendRow({"KVX-770B", "Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"});
+        List().SelectRow(0);
+        QWidget& target = *c.target ? Child(*form, c.target) : static_cast<QWidget&>(*form);
+        target.setFocus();
+        EXPECT_EQ(Press(target, c.key, c.modifiers), c.ran);
+    }
+    ShowWithOneDevice();
+    EXPECT_EQ(Press(*form, Qt::Key_X, Qt::AltModifier), std::vector<std::string>{"Exit"});
+}
+
+TEST_F(MainFormCommandsTest, ScreenReadersSeeNamedPushButtonsThatPressAndPassOverTheDecorations) {
+    const struct {
+        const char* box;
+        const char* name;
+        std::vector<std::string> ran;
+    } buttons[] = {
+        {"IMG_SetIP1", "Set IP", {"TDLG_SetIP"}}, {"IMG_Manage2", "Manage", {"open http://192.168.0.101/"}},
+        {"IMG_Refresh1", "Refresh", {"Refresh"}}, {"IMG_About2", "About", {"TFM_About"}},
+        {"IMG_Exit1", "Exit", {"Exit"}},
+    };
+    ShowWithOneDevice();
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.box);
+        List().SelectRow(0);
+        QAccessibleInterface* const button = QAccessible::queryAccessibleInterface(&Child(*form, b.box));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->role(), QAccessible::Button);
+        EXPECT_EQ(button->text(QAccessible::Name).toStdString(), b.name);
+        ASSERT_NE(button->actionInterface(), nullptr);
+        EXPECT_TRUE(
+            button->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        EXPECT_EQ(
+            Ran([&] { button->actionInterface()->doAction(QAccessibleActionInterface::pressAction()); }),
+            b.ran);
+    }
+    for (const char* decoration : {"Image1", "IMG_MenuBG"}) {
+        QAccessibleInterface* const picture =
+            QAccessible::queryAccessibleInterface(&Child(*form, decoration));
+        EXPECT_EQ(picture->role(), QAccessible::Graphic) << decoration;
+        EXPECT_EQ(picture->text(QAccessible::Name), QString()) << decoration;
+        EXPECT_TRUE(picture->actionInterface()->actionNames().isEmpty()) << decoration;
+    }
+}
+
+TEST_F(MainFormTest, TheListSortsByAddressAsNumbersBetweenCommandsAndCopiesTheSelectedRow) {
+    CreateForm();
+    form->show();
+    AnswerDiscoveries(responder, {kFirst, kThird, kSecond});
+    ClickButton("IMG_Refresh1");
+    const auto ips = [this] {
+        QStringList texts;
+        for (int row = 0; row < List().RowCount(); ++row) texts << List().RowText(row, 3);
+        return texts;
+    };
+    const QStringList arrival = {"192.168.0.101", "10.0.0.3", "192.168.0.102"};
+    ASSERT_EQ(ips(), arrival);
+    List().header()->setSortIndicator(3, Qt::AscendingOrder);  // what a click on "IP Address" does
+    EXPECT_EQ(ips(), QStringList({"10.0.0.3", "192.168.0.101", "192.168.0.102"}));
+    List().header()->setSortIndicator(4, Qt::DescendingOrder);
+    EXPECT_EQ(ips(), QStringList({"192.168.0.101", "192.168.0.102", "10.0.0.3"}));
+
+    // The next discovery lists the same devices, once each, in their order of arrival; while it
+    // waits the header does not sort.
+    bool clickable = true;
+    responder.SetHandler([&](FakeNetwork& self, const Datagram& request) {
+        clickable = List().header()->sectionsClickable();
+        for (const FakeDevice& d : {kFirst, kThird, kSecond, kFirst})
+            self.Reply(BuildAnswer(request.at(kOffsetSequence), 0, MacTextToBytes(d.mac).value(),
+                                   DiscoveryElements(d.model, d.name, d.mac, d.ip, d.netmask)));
+    });
+    ClickButton("IMG_Refresh1");
+    EXPECT_FALSE(clickable);
+    EXPECT_TRUE(List().header()->sectionsClickable());
+    EXPECT_EQ(ips(), arrival);
+
+    List().setFocus();
+    List().SelectRow(1);
+    QTest::keyClick(&List(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(
+        QGuiApplication::clipboard()->text(),
+        "Device Name\tMAC Address\tIP Address\tNetmask\nStorage-3\t001122334403\t10.0.0.3\t255.0.0.0\n");
+    ASSERT_EQ(List().actions().size(), 1);
+    EXPECT_EQ(List().actions().front()->text(), "&Copy");
 }
 
 }  // namespace

@@ -45,4 +45,15 @@ TEST(PictureBoxTest, ShowsThePictureUnscaledFromTheTopLeftOrCentred) {
     }
 }
 
+// A picture drawn at twice the size for a scaled screen is placed by its layout size.
+TEST(PictureBoxTest, APictureForAScaledScreenIsPlacedByItsLayoutSize) {
+    PictureBox box;
+    box.resize(20, 10);
+    QImage sharp(20, 8, QImage::Format_RGB32);
+    sharp.setDevicePixelRatio(2.0);
+    box.SetPicture(sharp);
+    box.SetPlacement(PictureBox::Placement::Centre);
+    EXPECT_EQ(box.PictureOrigin(), QPoint(5, 3));
+}
+
 }  // namespace

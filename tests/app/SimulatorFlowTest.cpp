@@ -33,7 +33,8 @@ protected:
             SetEditsFromDottedText(ip, dialog.IPEdits());
             SetEditsFromDottedText(QStringLiteral("255.255.0.0"), dialog.NetmaskEdits());
             dialog.PasswordEdit().setText(password);
-            return static_cast<int>(QDialog::Accepted);
+            dialog.accept();
+            return dialog.result();
         });
         Click(Child<PictureBox>(*form, "IMG_SetIP1"));
     }
@@ -62,6 +63,9 @@ TEST_F(SimulatorFlowTest, ASetIPShowsAtOnceAndInTheNextDiscovery) {
     SetIP("Storage-1", QStringLiteral("192.168.7.201"), QStringLiteral("admin"));
     EXPECT_TRUE(recorder.boxes.empty());
     EXPECT_EQ(AddressOf("Storage-1"), QStringLiteral("192.168.7.201"));
+    // Found again by its MAC address among the simulator's devices.
+    EXPECT_EQ(Child<OvStatusBar>(*form, "StatusBar").SimpleText(),
+              QStringLiteral("The device now answers at 192.168.7.201 (netmask 255.255.0.0)."));
     SetIP("Storage-2", QStringLiteral("10.0.0.2"), QStringLiteral("guess"));
     EXPECT_EQ(recorder.boxes, std::vector<QString>{QStringLiteral("Password Error!")});
 

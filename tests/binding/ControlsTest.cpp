@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QTest>
 
 #include "binding/OvComboBox.h"
@@ -55,6 +60,43 @@ TEST(OvEditTest, HandlerMayReplaceItselfWhileRunning) {
     EXPECT_EQ(second, 1);
 }
 
+// Every way of pasting offers the text to the handler first; what it declines is pasted as usual.
+TEST(OvEditTest, PastingAndDroppingOfferTheTextToThePasteHandlerFirst) {
+    OvEdit edit;
+    std::vector<QString> offered;
+    bool take = true;
+    edit.SetOnPaste([&](OvEdit&, const QString& text) {
+        offered.push_back(text);
+        return take;
+    });
+    QGuiApplication::clipboard()->setText(QStringLiteral("10.0.0.5"));
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), "");
+
+    // The context menu's Paste, which the edit finds by its text: else it would paste unoffered.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(1, 1), edit.mapToGlobal(QPoint(1, 1)));
+    QCoreApplication::sendEvent(&edit, &menuEvent);
+    auto* const menu = edit.findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    for (QAction* const action : menu->actions()) {
+        if (action->text().startsWith(QLineEdit::tr("&Paste"))) action->trigger();
+    }
+    menu->close();
+
+    QMimeData dropped;
+    dropped.setText(QStringLiteral("dropped"));
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&edit, &enter);  // a drop reaches only the widget the drag entered
+    QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&edit, &drop);
+    EXPECT_EQ(offered, (std::vector<QString>{"10.0.0.5", "10.0.0.5", "dropped"}));
+    EXPECT_EQ(edit.text(), "");
+
+    take = false;
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), "10.0.0.5");
+}
+
 TEST(OvEditTest, ExitHandlerRunsOnlyWhenTheFocusMovesWithinTheWindow) {
     OvEdit edit;
     int exits = 0;
@@ -100,6 +142,79 @@ TEST_F(ListViewTest, ZeroWidthColumnsTakeNoRoom) {
     EXPECT_EQ(view.RowText(1, 0), "");  // no such row
     view.ClearColumns();
     EXPECT_EQ(view.ColumnCount(), 0);
+}
+
+TEST_F(ListViewTest, AHiddenColumnCannotBeDraggedOpenButAVisibleOneCan) {
+    view.show();
+    QWidget* const header = view.header()->viewport();
+    const int middle = view.header()->height() / 2;
+    const auto drag = [&](int from, int to) {
+        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(from, middle));
+        QMouseEvent move(QEvent::MouseMove, QPointF(to, middle), header->mapToGlobal(QPointF(to, middle)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(header, &move);
+        QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(to, middle));
+    };
+    drag(1, 60);  // the hidden first column's edge lies on the list's left border
+    EXPECT_EQ(view.ColumnWidth(0), 0);
+    EXPECT_EQ(view.ColumnWidth(1), 80);
+    drag(79, 119);  // the visible column's right edge, where the hidden one starts
+    EXPECT_EQ(view.ColumnWidth(1), 120);
+    EXPECT_EQ(view.ColumnWidth(2), 0);
+}
+
+// A header click sorts by the column, a second one in reverse; addresses compare as numbers.
+TEST_F(ListViewTest, HeaderClicksSortRowsWithTheirTagsAndAClearedListKeepsArrivalOrder) {
+    view.SetColumnSortKey(1, OvListView::SortKey::DottedNumbers);
+    view.SetSortable(true);
+    view.show();
+    const QStringList arrival = {"10.0.0.2", "9.255.0.1", "192.168.0.10", "192.168.0.9", "", "10.0.0.2"};
+    const auto fill = [&] {
+        view.ClearRows();
+        for (int i = 0; i < arrival.size(); ++i)
+            view.AppendRow({"m", arrival[i], "mac" + QString::number(i)}, i);
+    };
+    const auto column = [&](int c) {
+        QStringList texts;
+        for (int row = 0; row < view.RowCount(); ++row)
+            texts << view.RowText(row, c) + (c == 2 ? "/" + view.RowTag(row).toString() : QString());
+        return texts;
+    };
+    const auto clickHeader = [&](int c) {
+        const QHeaderView* const head = view.header();
+        QTest::mouseClick(
+            head->viewport(), Qt::LeftButton, {},
+            QPoint(head->sectionViewportPosition(c) + head->sectionSize(c) / 2, head->height() / 2));
+    };
+    fill();
+    clickHeader(1);
+    EXPECT_EQ(column(1),
+              QStringList({"", "9.255.0.1", "10.0.0.2", "10.0.0.2", "192.168.0.9", "192.168.0.10"}));
+    // Equal addresses keep their order of arrival, and every row its own tag.
+    EXPECT_EQ(column(2), QStringList({"mac4/4", "mac1/1", "mac0/0", "mac5/5", "mac3/3", "mac2/2"}));
+    clickHeader(1);
+    EXPECT_EQ(column(1),
+              QStringList({"192.168.0.10", "192.168.0.9", "10.0.0.2", "10.0.0.2", "9.255.0.1", ""}));
+    view.SetColumnWidth(2, 80);
+    clickHeader(2);  // text order
+    EXPECT_EQ(column(2), QStringList({"mac0/0", "mac1/1", "mac2/2", "mac3/3", "mac4/4", "mac5/5"}));
+    fill();
+    EXPECT_EQ(column(1), arrival);
+    EXPECT_EQ(view.header()->sortIndicatorSection(), -1);
+    view.SetSortable(false);
+    clickHeader(1);
+    EXPECT_EQ(column(1), arrival);
+}
+
+TEST_F(ListViewTest, TheSelectedRowsCopyAsTabSeparatedTextUnderTheShownCaptions) {
+    view.SetColumnWidth(2, 60);
+    view.AppendRow({"KVX-770B", "Disk \"one\", \u00e9", "001122334455"});
+    view.AppendRow({"KVX-770B", "Disk\ttwo\r\n", "001122334466"});
+    EXPECT_EQ(view.SelectedRowsText(), "Name\tMAC\n");
+    view.SelectRow(1);
+    EXPECT_EQ(view.SelectedRowsText(), "Name\tMAC\nDisk two  \t001122334466\n");
+    view.SelectRow(0);
+    EXPECT_EQ(view.SelectedRowsText(), "Name\tMAC\nDisk \"one\", \u00e9\t001122334455\n");
 }
 
 TEST_F(ListViewTest, SelectionHandlerHearsUnselectThenSelect) {

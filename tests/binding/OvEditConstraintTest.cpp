@@ -12,6 +12,7 @@
 #include "binding/OvLabel.h"
 #include "binding/OvPanel.h"
 #include "errors/OvException.h"
+#include "testkit/Typing.h"
 
 namespace {
 
@@ -100,6 +101,62 @@ TEST_F(EditConstraintFocusTest, TypingAFullFieldMovesTheFocusOn) {
     EXPECT_EQ(QApplication::focusWidget(), edits[2]);
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(ui.beeps.empty());
+}
+
+// A "." typed into a field that the full field before it has just moved the focus to belongs to
+// that field: it is dropped, so an address typed the usual way lands one number per field whatever
+// the fields held before.
+TEST_F(EditConstraintFocusTest, AnAddressTypedTheUsualWayLandsOneNumberPerField) {
+    const std::vector<OvEdit*> edits = BuildIp();
+    const char* const held[] = {"10", "168", "", "101"};
+    for (std::size_t i = 0; i < edits.size(); ++i) edits[i]->setText(held[i]);
+    ShowActive();
+    edits[0]->setFocus();
+    edits[0]->selectAll();
+    ASSERT_TRUE(TypeAsPerson(u"192.168.1.10"));
+    QStringList texts;
+    for (const OvEdit* edit : edits) texts << edit->text();
+    EXPECT_EQ(texts, QStringList({"192", "168", "1", "10"}));
+    EXPECT_EQ(QApplication::focusWidget(), edits[3]);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_TRUE(ui.beeps.empty());
+}
+
+// A Tab typed right after a full last field has moved the focus out of the row was meant to leave
+// that field: it is dropped, and what follows goes where the focus already is.
+TEST_F(EditConstraintFocusTest, ATabAfterAFullFieldMovedTheFocusOnIsDropped) {
+    const std::vector<OvEdit*> edits = BuildIp();
+    auto* const next = new OvEdit(&form);
+    auto* const further = new OvEdit(&form);
+    QWidget::setTabOrder(edits[3], next);
+    QWidget::setTabOrder(next, further);
+    ShowActive();
+    edits[0]->setFocus();
+    ASSERT_TRUE(TypeAsPerson(u"192.168.0.177\tab"));
+    EXPECT_EQ(edits[3]->text(), "177");
+    EXPECT_EQ(next->text(), "ab");
+    ASSERT_TRUE(TypeAsPerson(u"\t"));  // typed after other keys: moves on as ever
+    EXPECT_EQ(QApplication::focusWidget(), further);
+    ASSERT_TRUE(TypeAsPerson(u"\t"));  // entered by Tab, not by an advance
+    EXPECT_NE(QApplication::focusWidget(), further);
+}
+
+TEST_F(EditConstraintFocusTest, OnlyTheFirstKeyIntoAFieldWithNothingToKeepIsDropped) {
+    const std::vector<OvEdit*> edits = BuildIp();
+    ShowActive();
+    edits[1]->setFocus();
+    ASSERT_TRUE(TypeAsPerson(u"."));  // empty and just entered: dropped, the focus stays
+    EXPECT_EQ(QApplication::focusWidget(), edits[1]);
+    ASSERT_TRUE(TypeAsPerson(u"."));  // no longer the first key: the field is ended, empty
+    EXPECT_EQ(QApplication::focusWidget(), edits[2]);
+    edits[2]->setText("7");
+    edits[2]->end(false);  // entered with text it keeps, as by a click behind it
+    ASSERT_TRUE(TypeAsPerson(u"."));
+    EXPECT_EQ(QApplication::focusWidget(), edits[3]);
+    EXPECT_EQ(edits[2]->text(), "7");
+
+    engine.reset();  // the edits are plain again
+    for (const OvEdit* edit : edits) EXPECT_TRUE(edit->DroppedOnEntry().isNull());
 }
 
 TEST_F(EditConstraintFocusTest, OutOfRangeTextIsReportedAndReplacedByTheLastAcceptedOne) {

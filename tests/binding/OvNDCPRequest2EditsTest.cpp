@@ -149,6 +149,18 @@ TEST_F(RequestBindingTest, FailedSendLeavesNothingPending) {
     EXPECT_EQ(binding->PendingCount(), 0u);
 }
 
+TEST_F(RequestBindingTest, ABindingThatOutlivesTheClientDoesNotWaitForAnswersThatCannotCome) {
+    MakeBinding(kDesignedColumns, 1);
+    responder->SetHandler({});
+    binding->Execute(kDiscoverCommand);
+    ASSERT_EQ(binding->PendingCount(), 1u);
+    ClientInstance()->SetDestructionWait(std::chrono::milliseconds(0));
+    delete ClientInstance();
+    const auto start = std::chrono::steady_clock::now();
+    binding.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
 TEST_F(RequestBindingTest, SynchronousGetPutsOnlyAnAnswerThatPassesTheFilterYetAlwaysShowsItsSummary) {
     const QRegularExpression getSummary(
         QStringLiteral("^Get:Ok!Request:Discovery Table\\.Receive at \\d\\d:\\d\\d:\\d\\d (AM|PM)\\.$"));

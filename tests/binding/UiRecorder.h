@@ -7,8 +7,8 @@
 
 #include "binding/UiHooks.h"
 
-// Records beeps, message boxes and (unless told to let them through) posted focus moves instead
-// of making them, for as long as it lives.
+// Records beeps, message boxes, questions (answering each with `answer`) and (unless told to let them
+// through) posted focus moves instead of making them, for as long as it lives.
 class UiRecorder {
 public:
     struct Box {
@@ -25,7 +25,11 @@ public:
                          },
                          focus == Focus::Record
                              ? std::function<void(QWidget*)>([this](QWidget* w) { focusPosts.push_back(w); })
-                             : std::function<void(QWidget*)>()}) {}
+                             : std::function<void(QWidget*)>(),
+                         [this](QWidget* parent, const QString& caption, const QString& text) {
+                             questions.push_back({parent, caption, text});
+                             return answer;
+                         }}) {}
 
     [[nodiscard]] std::vector<QString> BoxTexts() const {
         std::vector<QString> texts;
@@ -36,6 +40,8 @@ public:
     std::vector<std::pair<int, int>> beeps;
     std::vector<Box> boxes;
     std::vector<QWidget*> focusPosts;
+    std::vector<Box> questions;
+    bool answer = false;  // to every question: true for Yes
 
 private:
     ScopedUiHooks hooks_;

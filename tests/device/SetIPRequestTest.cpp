@@ -35,6 +35,7 @@ TEST(SetIPRequestTest, RefusedAddressesLeaveTheListAsItWas) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"192.168.0.", "255.255.0.", kIncompleteIpAddress},  // the address is checked first
         {"192.168.0.1", "255.0.255.0", kNetmaskNotContiguous},
+        {"0.0.0.0", "0.0.0.0", kAddressBeginsWithZero},  // a device would take it and be lost
     };
     for (const auto& [address, netmask, message] : cases) {
         OvNDCPVarList vars;

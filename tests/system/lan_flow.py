@@ -8,10 +8,11 @@ the list follow it. One device is to be re-addressed ("set_to").
 
 The person waits for the first discovery, which must list every device; opens Set IP on the one to
 re-address, types its new address (in the workstation's network on its link) and the access
-password, and clicks OK. Its device network then takes the new address, as the device itself
-would. Refresh must list every device again, that one with its new address; then Exit. Every link
-must carry each Discover once, from the workstation's address on it, and only the link of the
-re-addressed device may carry the Set. Each device answers its requester's address where it has a
+password, and clicks OK; the program then looks for the device at its new address with a Discover
+on that link alone. Its device network then takes the new address, as the device itself would.
+Refresh must list every device again, that one with its new address; then Exit. Every link must
+carry each Discover of the list once, from the workstation's address on it, and only the link of
+the re-addressed device may carry the Set and the Discover that finds the device again. Each device answers its requester's address where it has a
 route there, and by limited broadcast where it has none. Before the Set, after it and after
 Refresh, a row must bear the warning mark just while its device's address lies outside the
 workstation's network on its link, and the re-addressed device's row must then show a tooltip.
@@ -30,6 +31,8 @@ from ndcp_checks import CheckFailure, Expected, require
 from ui_session import DIALOG_TITLE, DISCOVERY_SECONDS, FIRST_IP_FIELD, AppSession, SimLog, drive, log, wait_for
 
 ACCESS_PASSWORD = "k3y-Pass-9"
+# How long the program looks for a device after a Set IP; it ignores commands meanwhile.
+FIND_AGAIN_SECONDS = 1.0
 ADDRESS_COLUMN = 2
 # Long enough for a tooltip to show after the pointer came to rest.
 TOOLTIP_SECONDS = 1.5
@@ -140,10 +143,12 @@ class Session(AppSession):
         self.confirm_set_ip((dx, dy), ACCESS_PASSWORD, "05-setip-filled")
         self.desktop.wait_window_gone(DIALOG_TITLE, 5, self.require_running)
         self.logs[self.row].wait_answers(1, 1, 5)
+        self.logs[self.row].wait_request(nc.DISCOVER, 2, 5)
         after = self.wait_list("06-after-set", "the row to show the new address", 5,
                                lambda v: len(v.rows) == len(self.networks) and
                                not screen.same_text(v.text(self.row, ADDRESS_COLUMN),
                                                     before.text(self.row, ADDRESS_COLUMN)))
+        time.sleep(FIND_AGAIN_SECONDS + 0.5)
         log(f"Set IP: the row of the device on LAN {self.target.lan} shows the new address")
         return after
 
@@ -159,7 +164,7 @@ class Session(AppSession):
     def refresh(self, discovered, after_set):
         self.click_button("Refresh")
         self.wait_list("08-refreshing", "Refresh to empty the list", DISCOVERY_SECONDS, lambda v: not v.rows)
-        refreshed = self.discovery(2, "09-refreshed", "Refresh")
+        refreshed = self.discovery(3, "09-refreshed", "Refresh")
         for row in range(len(self.networks)):
             for column in range(4):
                 wanted = after_set if row == self.row and column == ADDRESS_COLUMN else discovered
@@ -177,7 +182,8 @@ class Session(AppSession):
         if network is self.target:
             requests.append(Expected("Set", nc.SET, 1, network.mac, nc.ACCESS_PASSWORD_TEXTS[ACCESS_PASSWORD],
                                      nc.set_elements(network.set_to, str(network.device.netmask))))
-        requests.append(Expected("Discover of Refresh", sequence=2, **discover))
+            requests.append(Expected("Discover that finds the device again", sequence=2, **discover))
+        requests.append(Expected("Discover of Refresh", sequence=3, **discover))
         return requests
 
     def check_network(self, network):
@@ -196,7 +202,7 @@ class Session(AppSession):
         # The device's address while it answered: the old one until its network took the new one.
         before = str(network.device.ip)
         for request in expected:
-            address = network.set_to if network.set_to and request.sequence == 2 else before
+            address = network.set_to if network.set_to and request.sequence == 3 else before
             wanted = "broadcast" if network.outside(address) else "unicast"
             forms = [a.get("form") for a in nc.answers_to(entries, request.sequence)]
             require(forms == [wanted], f"LAN {network.lan}, {request.what}: the device at {address} answered "

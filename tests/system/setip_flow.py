@@ -3,11 +3,12 @@
 
 Runs inside the workstation's network namespace, where the X server runs too; the simulated
 devices answer in the device network. The person waits for the first discovery, selects the first
-device, opens Set IP, changes the last byte of its address, types the access password and clicks
-OK, then clicks Refresh; then selects the second device and tries a wrong password; then clicks
-Exit. Each step is checked on the screen (screenshots kept in the artefacts folder), and at the
-end every request is checked in the simulator's log and, byte for byte, in the datagrams that
-reached the device network.
+device, opens Set IP, types its new address, Tab, the netmask, Tab, the access password and Enter,
+as people type addresses, and waits while the program looks for the device at its new address;
+then presses F5 to refresh; then selects the second device, presses Alt+S and tries a wrong
+password; then clicks Exit. Each step is checked on the screen (screenshots kept in the artefacts
+folder), and at the end every request is checked in the simulator's log and, byte for byte, in the
+datagrams that reached the device network.
 """
 
 import json
@@ -17,8 +18,7 @@ import time
 import ndcp_checks as nc
 import screen
 from ndcp_checks import CheckFailure, Expected, require
-from ui_session import (DIALOG_POSITION, DIALOG_SIZE, DIALOG_TITLE, DISCOVERY_SECONDS, FOURTH_IP_FIELD, AppSession,
-                        drive, log)
+from ui_session import DIALOG_POSITION, DIALOG_SIZE, DIALOG_TITLE, DISCOVERY_SECONDS, AppSession, drive, log
 
 # The simulated devices (ndcp-sim --devices 2 --other-models 1): two of the model, listed, and
 # one of another model, which answers but must not be listed.
@@ -27,6 +27,8 @@ NETMASK = "255.255.255.0"
 DEVICE_1_NEW_ADDRESS = "192.168.0.177"  # was 192.168.0.101: the test changes the last byte
 DEVICE_2_ADDRESS = "192.168.0.102"
 RIGHT_PASSWORD, WRONG_PASSWORD = "k3y-Pass-9", "k3y-Pass-8"
+# How long the program looks for a device after a Set IP.
+FIND_AGAIN_SECONDS = 1.0
 
 
 class Session(AppSession):
@@ -61,12 +63,21 @@ class Session(AppSession):
         require((dx, dy, width, height) == DIALOG_POSITION + DIALOG_SIZE,
                 f"Set IP dialog {width}x{height} at {dx},{dy}, expected 273x152 at 224,150")
         self.shot("04-setip-dialog")
-        self.desktop.click(dx + FOURTH_IP_FIELD[0], dy + FOURTH_IP_FIELD[1])
-        self.desktop.key("End", "BackSpace", "BackSpace", "BackSpace")
-        self.desktop.type(DEVICE_1_NEW_ADDRESS.rsplit(".", 1)[1])
-        self.confirm_set_ip((dx, dy), RIGHT_PASSWORD, "05-setip-filled")
+        # The dialog opens on the first field, selected: the whole address is typed over it.
+        self.desktop.type(DEVICE_1_NEW_ADDRESS)
+        self.desktop.key("Tab")
+        self.desktop.type(NETMASK)
+        self.desktop.key("Tab")
+        self.desktop.type(RIGHT_PASSWORD)
+        time.sleep(0.3)
+        self.shot("05-setip-filled")
+        self.desktop.key("Return")
         self.desktop.wait_window_gone(DIALOG_TITLE, 5, self.require_running)
         self.sim.wait_answers(1, 1, 5)
+        # The program then looks for the device at its new address for about a second, and ignores
+        # commands meanwhile.
+        self.sim.wait_request(nc.DISCOVER, 2, 5)
+        time.sleep(FIND_AGAIN_SECONDS + 0.5)
         after = self.wait_list("06-after-set", "the row to show the new address", 5,
                                lambda v: len(v.rows) == 2 and not screen.same_text(v.text(0, 2), before.text(0, 2)))
         for column, name in ((0, "device name"), (1, "MAC address"), (3, "netmask")):
@@ -79,8 +90,9 @@ class Session(AppSession):
         return after
 
     def refresh(self, discovered, after_set):
-        self.click_button("Refresh")
-        sent = self.sim.wait_request(nc.DISCOVER, 2, 5)
+        # From the keyboard this time: F5 is Refresh.
+        self.press("F5")
+        sent = self.sim.wait_request(nc.DISCOVER, 3, 5)
         self.wait_list("07-refreshing", "Refresh to empty the list", DISCOVERY_SECONDS, lambda v: not v.rows)
         require(time.time() - float(sent["t"]) < DISCOVERY_SECONDS, "the list emptied only after the discovery")
         if self.first_shot_while_discovering:
@@ -88,7 +100,7 @@ class Session(AppSession):
                     "the status bar during Refresh differs from the one during the first discovery")
         require(self.status_bar("07-refreshing") != self.status_bar("02-discovered"),
                 "the status bar during Refresh still shows the last count")
-        self.sim.wait_answers(2, 3, 5)
+        self.sim.wait_answers(3, 3, 5)
         refreshed = self.wait_list("08-refreshed", "Refresh to list two devices", DISCOVERY_SECONDS + 8,
                                    lambda v: len(v.rows) == 2)
         time.sleep(0.5)
@@ -111,10 +123,10 @@ class Session(AppSession):
 
     def wrong_password(self, refreshed):
         before = self.select_row(refreshed, 1, "09-second-selected")
-        self.click_button("Set IP")
+        self.press("alt+s")  # Set IP from the keyboard
         dialog = self.desktop.wait_window(DIALOG_TITLE, 10, self.require_running)
         self.confirm_set_ip(self.desktop.geometry(dialog)[:2], WRONG_PASSWORD, "10-wrong-password")
-        self.sim.wait_answers(3, 1, 5)
+        self.sim.wait_answers(4, 1, 5)
         box = self.desktop.wait_window("orvalan-config", 5, self.require_running)
         self.desktop.wait_window_gone(DIALOG_TITLE, 5, self.require_running)
         self.shot("11-password-error")
@@ -138,8 +150,9 @@ class Session(AppSession):
             Expected("first Discover", sequence=0, **discover),
             Expected("Set of the first device", nc.SET, 1, DEVICE_1, nc.ACCESS_PASSWORD_TEXTS[RIGHT_PASSWORD],
                      nc.set_elements(DEVICE_1_NEW_ADDRESS, NETMASK)),
-            Expected("Discover of Refresh", sequence=2, **discover),
-            Expected("Set with the wrong password", nc.SET, 3, DEVICE_2, nc.ACCESS_PASSWORD_TEXTS[WRONG_PASSWORD],
+            Expected("Discover that finds the device again", sequence=2, **discover),
+            Expected("Discover of Refresh", sequence=3, **discover),
+            Expected("Set with the wrong password", nc.SET, 4, DEVICE_2, nc.ACCESS_PASSWORD_TEXTS[WRONG_PASSWORD],
                      nc.set_elements(DEVICE_2_ADDRESS, NETMASK)),
         ]
 
@@ -148,15 +161,17 @@ class Session(AppSession):
         entries = self.sim.entries()
         nc.check_logged_requests(entries, expected)
         for sequence, auth, what in ((0, "default", "first Discover"), (1, "access", "Set"),
-                                     (2, "default", "Discover of Refresh"), (3, "none", "wrong password")):
+                                     (2, "default", "Discover that finds the device again"),
+                                     (3, "default", "Discover of Refresh"), (4, "none", "wrong password")):
             nc.check_authentication(entries, what, sequence, auth)
         all_devices = [DEVICE_1, DEVICE_2, OTHER_DEVICE]
         nc.check_answers(entries, "first Discover", 0, all_devices, 0)
         nc.check_answers(entries, "Set", 1, [DEVICE_1], 0)
-        nc.check_answers(entries, "Discover of Refresh", 2, all_devices, 0)
-        nc.check_answers(entries, "Set with the wrong password", 3, [DEVICE_2], 1)
+        nc.check_answers(entries, "Discover that finds the device again", 2, all_devices, 0)
+        nc.check_answers(entries, "Discover of Refresh", 3, all_devices, 0)
+        nc.check_answers(entries, "Set with the wrong password", 4, [DEVICE_2], 1)
         nc.check_changes(entries, [(DEVICE_1, DEVICE_1_NEW_ADDRESS, NETMASK)])
-        log("simulator's log: four requests as expected")
+        log("simulator's log: five requests as expected")
 
         with open(self.args.capture, encoding="ascii") as capture:
             captured = [json.loads(line) for line in capture if line.strip()]

@@ -148,6 +148,7 @@ class AppSession:
         self.sim = SimLog(args.sim_log, self.require_running)
         self.app = None
         self.origin = (0, 0)
+        self.window = None
         self.layout = None
         self.shots = {}
 
@@ -196,6 +197,12 @@ class AppSession:
     def click_button(self, button):
         self.desktop.click(self.origin[0] + 24 + 52, self.origin[1] + MENU_TOP + BUTTONS[button] + 19)
 
+    def press(self, *keys):
+        """Presses keys in the main window, which takes the keyboard first (there is no window
+        manager to give it back when a dialog closes)."""
+        self.desktop.xdotool("windowfocus", "--sync", self.window, timeout=10)
+        self.desktop.key(*keys)
+
     def click_row(self, view, row):
         self.desktop.click(*view.row_centre(row))
 
@@ -228,6 +235,7 @@ class AppSession:
         require(abs(x - centre[0]) <= 1 and abs(y - centre[1]) <= 1,
                 f"main window at {x},{y}, not centred ({centre[0]},{centre[1]})")
         self.origin = (x, y)
+        self.window = window
         frame, columns = LIST_LAYOUT
         self.layout = screen.ListLayout(screen.Rect(x + frame[0], y + frame[1], frame[2], frame[3]), columns)
         log(f"main window {width}x{height} at {x},{y}")

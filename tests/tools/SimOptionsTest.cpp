@@ -86,6 +86,12 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_FALSE(d.password.has_value());
                      EXPECT_EQ(o.deviceEntries[1].password, "pw");
                  }},
+        GoodCase{"device_name_with_escaped_bytes",
+                 {"--device", "%22Lab%22%2C 2%e9%25,001122334455,10.0.0.1,255.0.0.0"},
+                 [](const SimOptions& o) {
+                     ASSERT_EQ(o.deviceEntries.size(), 1u);
+                     EXPECT_EQ(o.deviceEntries[0].name, "\"Lab\", 2\xE9%");
+                 }},
         GoodCase{"later_value_wins",
                  {"--port", "1", "--port", "2"},
                  [](const SimOptions& o) { EXPECT_EQ(o.port, 2); }}),
@@ -186,6 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"device_bad_mask",
                 {"--device", "a,001122334455,1.0.0.1,255.0.0.x"},
                 "Option --device has a bad netmask \"255.0.0.x\"."},
+        BadCase{"device_name_bad_escape",
+                {"--device", "a%2,001122334455,1.0.0.1,255.0.0.0"},
+                "Option --device has a bad escape in the name \"a%2\"; write a byte as %XX."},
         BadCase{"model_too_long",
                 {"--model", kLongText},
                 "Option --model expects at most 1024 characters, not 1025."}),

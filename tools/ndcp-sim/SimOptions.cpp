@@ -70,13 +70,40 @@ template <typename T>
     return *address;
 }
 
+// A device's name with each "%XX" (two hexadecimal digits) turned into that byte, so that a name can
+// hold the comma that separates the fields, or any byte at all.
+[[nodiscard]] std::string UnescapedName(std::string_view text) {
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    std::string name;
+    for (std::size_t pos = 0; pos < text.size(); ++pos) {
+        if (text[pos] != '%') {
+            name.push_back(text[pos]);
+            continue;
+        }
+        const bool room = pos + 2 < text.size();
+        const int high = room ? digit(text[pos + 1]) : -1;
+        const int low = room ? digit(text[pos + 2]) : -1;
+        if (high < 0 || low < 0) {
+            Fail("Option --device has a bad escape in the name " + Quoted(text) + "; write a byte as %XX.");
+        }
+        name.push_back(static_cast<char>(high * 16 + low));
+        pos += 2;
+    }
+    return name;
+}
+
 [[nodiscard]] DeviceEntry ParseDeviceEntry(std::string_view text) {
     const std::vector<std::string_view> pieces = SplitAt(text, ',');
     if (pieces.size() < 4 || pieces.size() > 5) {
         Fail("Option --device expects NAME,MAC,IP,MASK[,PASSWORD], not " + Quoted(text) + ".");
     }
     DeviceEntry entry;
-    entry.name = BoundedText("--device", pieces[0]);
+    entry.name = BoundedText("--device", UnescapedName(pieces[0]));
     const auto mac = ParseMacText(pieces[1]);
     if (!mac) Fail("Option --device has a bad MAC address " + Quoted(pieces[1]) + ".");
     entry.mac = *mac;
@@ -284,7 +311,8 @@ Devices
   --other-model TEXT     module name of those (default "[OTHER MODEL]")
   --device NAME,MAC,IP,MASK[,PASSWORD]
                          one device given in full; repeatable; MAC as 00:11:22:33:44:55,
-                         00-11-22-33-44-55 or 001122334455
+                         00-11-22-33-44-55 or 001122334455; in NAME, %XX is the byte of the
+                         two hexadecimal digits XX (%2C a comma, %25 a percent sign)
   --password TEXT        access password of the devices without their own (default "[PASSWORD]")
 
 How a device answers (from the bound port to the sender's address and port)
