@@ -1,6 +1,9 @@
 #include "app/Application.h"
 
+#include <cstdio>
 #include <exception>
+#include <string>
+#include <string_view>
 
 #include "app/GuardedApplication.h"
 #include "app/TFM_About.h"
@@ -21,9 +24,34 @@ void RunWindows(GuardedApplication& application) {
     GuardedApplication::exec();
 }
 
+// Whether the command line asks for the usage text: the one question answered without a display.
+bool HelpRequested(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "-h" || argument == "--help") return true;
+    }
+    return false;
+}
+
+void PrintHelp() {
+    const std::string text =
+        "Usage: orvalan-config [QT OPTION]...\n"
+        "Finds " +
+        std::string(kModelName) +
+        " storage devices on every network adapter, lists them, sets a device's IP\n"
+        "address and netmask, and opens its web pages or network share.\n\n"
+        "It has no options of its own; Qt's, such as -platform and -display, apply.\n"
+        "orvalan-ndcp does the same from a command line: orvalan-ndcp --help.\n";
+    std::fputs(text.c_str(), stdout);
+}
+
 }  // namespace
 
 int RunApplication(int argc, char** argv) {
+    if (HelpRequested(argc, argv)) {
+        PrintHelp();
+        return 0;
+    }
     try {
         static_cast<void>(DiscoveryParts());
         GuardedApplication application(argc, argv);
