@@ -17,8 +17,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The C++ and threads runtimes linked in, so the programs need no DLL beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Wine quiet, without a display, in a prefix of this build folder (scripts/check-windows creates
-# it first, so that no test waits for Wine's first start).
-find_program(OV_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    env WINEDEBUG=-all WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix DISPLAY= WINEDLLOVERRIDES=mscoree,mshtml= ${OV_WINE64})
+# Wine quiet, without a display, in a prefix of this build folder (scripts/check-windows starts it
+# first, so that no test waits for Wine's first start). Building needs no Wine.
+find_program(OV_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(OV_WINE64)
+    set(CMAKE_CROSSCOMPILING_EMULATOR env WINEDEBUG=-all WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix DISPLAY=
+                                      WINEDLLOVERRIDES=mscoree,mshtml= ${OV_WINE64})
+endif()
