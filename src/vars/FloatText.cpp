@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <string_view>
 
 #include "vars/IntegerText.h"
 #include "vars/TextHelpers.h"
@@ -13,18 +15,14 @@ namespace {
 
 [[nodiscard]] bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
-// The general form writes the largest doubles with 15 digits, rounded up past the largest double
-// ("1.79769313486232E308"); such a text reads back as the largest double, so that a value read
-// from a device can be sent back.
-[[nodiscard]] bool IsLargestDoubleRounded(const std::string& normal) noexcept {
-    long double wide = 0.0L;
-    const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), wide);
-    return error == std::errc() && end == normal.data() + normal.size() && wide <= 1.79769313486232E308L;
-}
+// A decimal number as 0.d1d2d3... times ten to the power of position: its significant digits
+// without leading or trailing zeros, and the position read with saturation.
+struct DecimalShape {
+    std::string digits;
+    std::int64_t position;
+};
 
-// Decides, for a text from_chars found out of range, whether it was too small (not too large):
-// the decimal position of its first significant digit, the exponent read with saturation.
-[[nodiscard]] bool IsUnderflow(std::string_view mantissa, std::string_view exponent) noexcept {
+[[nodiscard]] DecimalShape ShapeOf(std::string_view mantissa, std::string_view exponent) {
     bool negativeExponent = false;
     if (!exponent.empty() && (exponent.front() == '+' || exponent.front() == '-')) {
         negativeExponent = exponent.front() == '-';
@@ -36,13 +34,28 @@ namespace {
     if (negativeExponent) exponentValue = -exponentValue;
     const auto point = mantissa.find('.');
     const std::size_t integerDigits = point == std::string_view::npos ? mantissa.size() : point;
-    auto position = static_cast<std::int64_t>(integerDigits);
+    DecimalShape shape{{}, static_cast<std::int64_t>(integerDigits) + exponentValue};
     for (const char c : mantissa) {
         if (c == '.') continue;
-        if (c != '0') break;
-        --position;
+        if (c == '0' && shape.digits.empty()) {
+            --shape.position;
+            continue;
+        }
+        shape.digits.push_back(c);
     }
-    return position + exponentValue <= 0;
+    while (!shape.digits.empty() && shape.digits.back() == '0') shape.digits.pop_back();
+    return shape;
+}
+
+// Decides, for a text from_chars found out of range, whether it was too small (not too large).
+[[nodiscard]] bool IsUnderflow(const DecimalShape& shape) noexcept { return shape.position <= 0; }
+
+// The general form writes the largest doubles with 15 digits, rounded up past the largest double
+// ("1.79769313486232E308"); such a text reads back as the largest double, so that a value read
+// from a device can be sent back. Compared digit by digit: no wider floating type is needed, and
+// on some platforms long double is no wider than double.
+[[nodiscard]] bool IsLargestDoubleRounded(const DecimalShape& shape) noexcept {
+    return shape.position == 309 && shape.digits <= "179769313486232";
 }
 
 // Fifteen significant digits and the decimal exponent of a finite nonzero magnitude.
@@ -113,9 +126,10 @@ std::optional<double> TryParseFloatText(std::string_view text, const LocaleSetti
     if (error == std::errc::result_out_of_range) {
         const std::string_view all(normal);
         const std::string_view exponent = mantissaLength < all.size() ? all.substr(mantissaLength + 1) : "";
-        if (IsUnderflow(all.substr(0, mantissaLength), exponent)) {
+        const DecimalShape shape = ShapeOf(all.substr(0, mantissaLength), exponent);
+        if (IsUnderflow(shape)) {
             value = 0.0;
-        } else if (IsLargestDoubleRounded(normal)) {
+        } else if (IsLargestDoubleRounded(shape)) {
             value = std::numeric_limits<double>::max();
         } else {
             return std::nullopt;

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <random>
 #include <string>
 
 #include "TextTestHelpers.h"
+#include "testkit/ScopedTimeZone.h"
 #include "vars/FloatText.h"
 
 namespace {
@@ -103,14 +103,9 @@ TEST(DateTimeTextTest, DateTimeParserSurvivesRandomTexts) {
 }
 
 TEST(DateTimeTextTest, NowIsTheLocalTime) {
-    const char* zone = std::getenv("TZ");
-    const std::string saved = zone != nullptr ? zone : "";
-    setenv("TZ", "UTC", 1);
-    tzset();
+    const ScopedTimeZone utc("UTC");
     const double expected = static_cast<double>(std::time(nullptr)) / 86400.0 + 25569.0;
     EXPECT_NEAR(NowAsDateTime(), expected, 2.0 / 86400.0);
-    zone != nullptr ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
-    tzset();
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "ndcp/wire/NDCPPacket.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <array>
@@ -13,6 +12,7 @@
 #include "errors/Messages.h"
 #include "errors/OvException.h"
 #include "testkit/ExpectOvError.h"
+#include "testkit/ReferenceCrypto.h"
 #include "vars/OvNDCPResponseVarList.h"
 #include "vars/OvNDCPVarList.h"
 #include "vars/OvOptionList.h"
@@ -32,15 +32,13 @@ Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
                  bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
 }
 
-// The authenticator worked out with OpenSSL: MD5 over the datagram with bytes 12 to 27 zero,
+// The authenticator worked out by the reference MD5: over the datagram with bytes 12 to 27 zero,
 // followed by the password bytes.
-Bytes OpenSslAuthenticator(Bytes datagram, std::string_view password) {
+Bytes ReferenceAuthenticator(Bytes datagram, std::string_view password) {
     std::fill(datagram.begin() + 12, datagram.begin() + 28, std::uint8_t{0});
     datagram.insert(datagram.end(), password.begin(), password.end());
-    Bytes digest(16);
-    unsigned int length = 0;
-    EXPECT_EQ(EVP_Digest(datagram.data(), datagram.size(), digest.data(), &length, EVP_md5(), nullptr), 1);
-    return digest;
+    const auto digest = ReferenceMd5(datagram);
+    return Bytes(digest.begin(), digest.end());
 }
 
 // An answer datagram: header with the signature, sequence, total length, status and MAC, then the area.
@@ -145,7 +143,7 @@ TEST(BuildRequest, DiscoverIsTheBareHeader) {
         EXPECT_EQ(Slice(request, 28, 6), Bytes(6, 0xFF));
         EXPECT_EQ(request[34], 1);
         EXPECT_EQ(request[35], 0);
-        EXPECT_EQ(Slice(request, 12, 16), OpenSslAuthenticator(request, "pw"));
+        EXPECT_EQ(Slice(request, 12, 16), ReferenceAuthenticator(request, "pw"));
     }
 }
 
@@ -233,7 +231,7 @@ TEST(BuildRequest, AuthenticatorCoversDatagramAndPassword) {
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.name);
         const Bytes request = BuildRequest("00 11 AA BB CC DD", row.password, MixedList(), row.command, 200);
-        EXPECT_EQ(Slice(request, 12, 16), OpenSslAuthenticator(request, row.password));
+        EXPECT_EQ(Slice(request, 12, 16), ReferenceAuthenticator(request, row.password));
     }
 }
 
@@ -264,7 +262,7 @@ TEST(BuildRequest, RefusesWhatDoesNotFitTheBufferWithThePassword) {
     const OvNDCPVarList manyVars(many.data());
     const Bytes full = BuildRequest("FFFFFFFFFFFF", "pw", manyVars, kGetCommand, 0);
     EXPECT_EQ(full.size(), 8190U);
-    EXPECT_EQ(Slice(full, 12, 16), OpenSslAuthenticator(full, "pw"));
+    EXPECT_EQ(Slice(full, 12, 16), ReferenceAuthenticator(full, "pw"));
     ExpectOvError([&] { (void)BuildRequest("FFFFFFFFFFFF", "pwd", manyVars, kGetCommand, 0); }, kBadPacket,
                   tooLarge);
 
