@@ -101,6 +101,35 @@ TEST(ProcessStatusTest, VoluntarySwitchesAreTheirOwnLineNotTheNonvoluntaryOne) {
     }
 }
 
+TEST(ProcessStatusTest, PeakResidentSetIsReadInKibibytes) {
+    const struct {
+        const char* name;
+        const char* text;
+        std::optional<std::uint64_t> bytes;
+    } cases[] = {
+        {"among its neighbours", "VmPeak:\t  900000 kB\nVmHWM:\t   49562 kB\nVmRSS:\t   40000 kB\n",
+         49562ULL * 1024},
+        {"without the unit", "VmHWM:\t49562\n", std::nullopt},
+        {"another unit", "VmHWM:\t48 MB\n", std::nullopt},
+        {"missing", "VmRSS:\t40000 kB\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(StatusPeakResidentBytes(c.text), c.bytes);
+    }
+}
+
+TEST(ProcessStatusTest, SchedstatGivesRunAndWaitTimes) {
+    const auto times = SchedstatTimes("41234567 2345678 57\n");
+    ASSERT_TRUE(times.has_value());
+    EXPECT_EQ(times->runNs, 41234567U);
+    EXPECT_EQ(times->waitNs, 2345678U);
+    for (const char* bad : {"", "1 2", "1 2 3 4", "1 x 3"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(SchedstatTimes(bad).has_value());
+    }
+}
+
 TEST(BenchTableTest, UnitsKeepThreeSignificantDigits) {
     const struct {
         double ns;
@@ -117,6 +146,20 @@ TEST(BenchTableTest, UnitsKeepThreeSignificantDigits) {
     EXPECT_EQ(FormatRatio(0.5), "0.50x");
     EXPECT_EQ(FormatBytes(8388608), "8.0 MiB");
     EXPECT_EQ(FormatBytes(212992), "208.0 KiB");
+}
+
+TEST(BenchTableTest, AFailedMeasurementMissesEveryGoalAndSaysWhy) {
+    const std::vector<BenchRow> measured = {{"idle", "answers", "10", "", ""},
+                                            {"idle", "wake-ups", "0.2 /s", "<= 1.00 /s", "met"},
+                                            {"idle", "peak memory", "40 MiB", "<= 64.0 MiB", "met"}};
+    const std::vector<BenchRow> expected = {{"idle", "error", "no namespace", "", "MISSED"},
+                                            {"idle", "wake-ups", "not measured", "<= 1.00 /s", "MISSED"},
+                                            {"idle", "peak memory", "not measured", "<= 64.0 MiB", "MISSED"}};
+    const std::vector<BenchRow> missed = NotMeasured(measured, "no namespace");
+    ASSERT_EQ(missed.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(RowLine(missed[i]), RowLine(expected[i]));
+    EXPECT_EQ(MedianAndWorst({3, 1, 2}, FormatMilliseconds), "2.00 ms (worst 3.00 ms)");
+    EXPECT_EQ(MedianAndWorst({3}, FormatMilliseconds), "3.00 ms");
 }
 
 TEST(BenchTableTest, MedianOfOddEvenAndNoValues) {

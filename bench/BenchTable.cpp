@@ -65,6 +65,23 @@ double Median(std::vector<double> values) {
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+std::string MedianAndWorst(const std::vector<double>& values,
+                           const std::function<std::string(double)>& format) {
+    const double median = Median(values);
+    if (values.size() <= 1) return format(median);
+    return format(median) + " (worst " + format(*std::max_element(values.begin(), values.end())) + ")";
+}
+
+std::vector<BenchRow> NotMeasured(const std::vector<BenchRow>& rows, const std::string& why) {
+    std::vector<BenchRow> missed;
+    for (const BenchRow& row : rows) {
+        if (missed.empty()) missed.push_back({row.section, "error", why, "", Verdict(false)});
+        if (!row.goal.empty())
+            missed.push_back({row.section, row.figure, "not measured", row.goal, Verdict(false)});
+    }
+    return missed;
+}
+
 std::string RowLine(const BenchRow& row) {
     return Clean(row.section) + '\t' + Clean(row.figure) + '\t' + Clean(row.value) + '\t' + Clean(row.goal) +
            '\t' + Clean(row.verdict);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,13 @@ struct BenchRow {
 
 // The median of the values; 0 for none.
 [[nodiscard]] double Median(std::vector<double> values);
+// "median X (worst Y)", the largest being the worst, or the one value alone.
+[[nodiscard]] std::string MedianAndWorst(const std::vector<double>& values,
+                                         const std::function<std::string(double)>& format);
+
+// The rows of a measurement that failed: an error row with the reason, then every row with a goal,
+// its value "not measured" and its goal missed; the rows without a goal are left out.
+[[nodiscard]] std::vector<BenchRow> NotMeasured(const std::vector<BenchRow>& rows, const std::string& why);
 
 // Fields with tabs or line breaks would break the layout: those characters become blanks.
 [[nodiscard]] std::string RowLine(const BenchRow& row);

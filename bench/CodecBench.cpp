@@ -61,6 +61,9 @@ constexpr MacBytes kDeviceMac = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
 // The 12-character password of the cipher figures.
 constexpr const char* kPassword12 = "Admin-123456";
 constexpr std::size_t kBulkBytes = 8192;
+// Our time over OpenSSL's on the same input, at most.
+constexpr double kGoalMd5Ratio = 1.5;
+constexpr double kGoalTripleDesRatio = 2.0;
 
 [[noreturn]] void Fail(const std::string& what) { throw std::runtime_error(what); }
 
@@ -312,16 +315,16 @@ private:
 
 void AddRatio(std::vector<BenchRow>& rows, const std::map<std::string, double>& times,
               const std::string& what, const std::string& label, double goal) {
+    const std::string figure = what + " ours / OpenSSL time, " + label;
     const auto ours = times.find(what + " ours " + label);
     const auto theirs = times.find(what + " OpenSSL " + label);
-    if (ours == times.end() || theirs == times.end() || theirs->second <= 0) return;
-    const double ratio = ours->second / theirs->second;
-    BenchRow row{kSection, what + " ours / OpenSSL time, " + label, FormatRatio(ratio), "", ""};
-    if (goal > 0) {
-        row.goal = "<= " + FormatRatio(goal);
-        row.verdict = Verdict(ratio <= goal);
+    // A goal is printed on every run: without its figures it is missed.
+    if (ours == times.end() || theirs == times.end() || theirs->second <= 0) {
+        rows.push_back({kSection, figure, "not measured", "<= " + FormatRatio(goal), Verdict(false)});
+        return;
     }
-    rows.push_back(row);
+    const double ratio = ours->second / theirs->second;
+    rows.push_back({kSection, figure, FormatRatio(ratio), "<= " + FormatRatio(goal), Verdict(ratio <= goal)});
 }
 
 }  // namespace
@@ -349,10 +352,10 @@ int main(int argc, char** argv) {
             if (!listed)
                 rows.push_back({kSection, name, FormatNanoseconds(reporter.Times().at(name)), "", ""});
         }
-        AddRatio(rows, reporter.Times(), "MD5", "41 B (authenticator input)", 1.5);
-        AddRatio(rows, reporter.Times(), "MD5", "8 KiB", 1.5);
-        AddRatio(rows, reporter.Times(), "3DES", "16 B (12-character password)", 0);
-        AddRatio(rows, reporter.Times(), "3DES", "8 KiB", 0);
+        AddRatio(rows, reporter.Times(), "MD5", "41 B (authenticator input)", kGoalMd5Ratio);
+        AddRatio(rows, reporter.Times(), "MD5", "8 KiB", kGoalMd5Ratio);
+        AddRatio(rows, reporter.Times(), "3DES", "16 B (12-character password)", kGoalTripleDesRatio);
+        AddRatio(rows, reporter.Times(), "3DES", "8 KiB", kGoalTripleDesRatio);
         for (const std::string& error : reporter.Errors())
             rows.push_back({kSection, "error", error, "", "MISSED"});
         PrintRows(rows);

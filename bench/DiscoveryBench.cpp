@@ -12,13 +12,18 @@
 #include <memory>
 #include <numeric>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "BenchTable.h"
 #include "IdleWakeups.h"
+#include "ProcessStatus.h"
 #include "RawIntake.h"
 #include "UtilityDiscovery.h"
 #include "device/DeviceProfile.h"
@@ -29,11 +34,15 @@
 namespace {
 
 constexpr int kWindowMs = kDiscoveryTimeout * 10;  // the discovery time-out in milliseconds
+// The goals of a burst (every device answering at once) hold from 10,000 devices on; those of
+// answers spread out as devices send them, from 1,000 on.
 constexpr std::size_t kGoalDevices = 10000;
+constexpr std::size_t kGoalDevicesSpread = 1000;
 constexpr double kGoalFillMs = 100;
 constexpr double kGoalGapMs = 50;
 constexpr double kGoalIntakeRatio = 0.5;
 constexpr double kGoalIdleWakeups = 1;
+constexpr double kGoalPeakMemoryBytes = 64.0 * 1024 * 1024;
 // The application starts its first discovery 100 ms after it starts; two seconds past its window
 // leaves time to list the answers.
 constexpr int kIdleSettleMs = kWindowMs + 2000;
@@ -45,7 +54,14 @@ struct Options {
     int repeat = 3;
     QStringList deviceNetworks;  // network namespaces (as /proc/PID/ns/net) of the device networks
     QString idleProgram;         // the application, for the idle wake-ups
+    int receiveBuffer = kClientReceiveBuffer;  // what the client and the plain loop ask for
+    int jitterMs = 0;                          // the devices answer over this long
+    QString notMeasured;  // why the goals are only to be listed as missed, measuring nothing
     [[nodiscard]] bool OverDeviceNetworks() const { return !deviceNetworks.isEmpty(); }
+    [[nodiscard]] bool Spread() const { return jitterMs > 0; }
+    [[nodiscard]] bool AtGoalScale() const {
+        return devices >= (Spread() ? kGoalDevicesSpread : kGoalDevices);
+    }
 };
 
 // The burst taken live (reading from the send on) and from a full queue (reading starts after a
@@ -65,7 +81,8 @@ struct RunFigures {
 [[noreturn]] void Usage(const char* problem) {
     std::fprintf(stderr,
                  "%s\nusage: ov_discovery_bench --sim PATH --devices N [--repeat R]\n"
-                 "           [--device-netns /proc/PID/ns/net]... [--idle-program PATH]\n",
+                 "           [--device-netns /proc/PID/ns/net]... [--idle-program PATH]\n"
+                 "           [--receive-buffer BYTES] [--jitter MS] [--goals-not-measured REASON]\n",
                  problem);
     std::exit(2);
 }
@@ -87,27 +104,44 @@ Options ParseArguments(const QStringList& arguments) {
             options.deviceNetworks.append(value);
         } else if (name == "--idle-program") {
             options.idleProgram = value;
+        } else if (name == "--receive-buffer") {
+            options.receiveBuffer = value.toInt(&number);
+        } else if (name == "--jitter") {
+            options.jitterMs = value.toInt(&number);
+        } else if (name == "--goals-not-measured") {
+            options.notMeasured = value;
         } else {
             Usage("unknown option");
         }
         if (!number) Usage("a count is not a number");
     }
-    if (options.sim.isEmpty()) Usage("--sim is missing");
+    if (options.sim.isEmpty() && options.notMeasured.isEmpty()) Usage("--sim is missing");
     if (options.devices == 0 || options.repeat < 1) Usage("--devices and --repeat must be at least 1");
+    if (options.receiveBuffer < 1 || options.jitterMs < 0)
+        Usage("--receive-buffer or --jitter is out of range");
     if (!options.idleProgram.isEmpty() && !options.OverDeviceNetworks()) {
         Usage("--idle-program needs --device-netns: the application sends to its own destination");
     }
     return options;
 }
 
-// The peak resident set of this process, in bytes, from /proc/self/status.
+// Whether this process may give a socket a receive buffer past the system's limit, as a
+// privileged one may.
+bool MayForceReceiveBuffer() {
+    const int probe = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int bytes = kClientReceiveBuffer;
+    const bool forced =
+        probe >= 0 && ::setsockopt(probe, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0;
+    if (probe >= 0) ::close(probe);
+    return forced;
+}
+
+// The peak resident set of this process, in bytes; 0 when it cannot be read.
 double PeakResidentBytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) * 1024.0;
-    }
-    return 0;
+    std::ifstream file("/proc/self/status");
+    std::ostringstream status;
+    status << file.rdbuf();
+    return static_cast<double>(StatusPeakResidentBytes(status.str()).value_or(0));
 }
 
 // Where the simulators run: one on loopback, or one in each device network on the devices' port.
@@ -135,8 +169,9 @@ std::optional<std::vector<std::uint64_t>> WithSimulators(const Options& options,
     for (std::size_t i = 0; i < places.size(); ++i) {
         const std::size_t count =
             options.devices / places.size() + (i < options.devices % places.size() ? 1 : 0);
-        const QStringList arguments = {"--devices", QString::number(count), "--first-number",
-                                       QString::number(first), "--quiet"};
+        QStringList arguments = {"--devices", QString::number(count), "--first-number",
+                                 QString::number(first), "--quiet"};
+        if (options.Spread()) arguments << "--jitter" << QString::number(options.jitterMs);
         sims.push_back(std::make_unique<SimulatorProcess>(options.sim, arguments, places[i]));
         first += count;
         if (!sims.back()->Started()) {
@@ -172,8 +207,7 @@ bool MeasureRaw(const Options& options, int stallMs, RawIntakeResult& result, st
     const auto answers = WithSimulators(
         options,
         [&](std::uint16_t port) {
-            result = RunRawIntake(port, options.devices, kWindowMs, OvNDCPClient::kRequestedReceiveBuffer,
-                                  stallMs);
+            result = RunRawIntake(port, options.devices, kWindowMs, options.receiveBuffer, stallMs);
             error = result.error;
             return error.empty();
         },
@@ -191,7 +225,7 @@ std::optional<std::vector<std::uint64_t>> MeasureUtility(const Options& options,
             // Over device networks the application's own destination: the limited broadcast.
             const NDCPNetworkSetting network =
                 options.OverDeviceNetworks() ? NDCPNetworkSetting{} : LoopbackSetting(port);
-            result = RunUtilityDiscovery(network, stallMs);
+            result = RunUtilityDiscovery(network, stallMs, options.receiveBuffer);
             error = result.error;
             return error.empty();
         },
@@ -202,13 +236,14 @@ std::optional<RunFigures> RunOnce(const Options& options, std::string& error) {
     RunFigures figures;
     std::uint64_t ignored = 0;
     // The plain recvfrom loop sends to the simulator on loopback: no baseline over device networks.
+    // With answers spread out it shows what such a loop keeps; the queued burst is a burst's.
     const bool baseline = !options.OverDeviceNetworks();
     if (baseline && !MeasureRaw(options, 0, figures.raw, figures.rawSent, error)) return std::nullopt;
     const auto sent = MeasureUtility(options, 0, figures.utility, error);
     if (!sent) return std::nullopt;
     figures.sentEach = *sent;
     figures.sent = Sum(*sent);
-    if (!baseline) return figures;
+    if (!baseline || options.Spread()) return figures;
     if (!MeasureRaw(options, kQueuedStallMs, figures.queuedRaw, ignored, error)) return std::nullopt;
     if (!MeasureUtility(options, kQueuedStallMs, figures.queuedUtility, error)) return std::nullopt;
     return figures;
@@ -234,14 +269,6 @@ std::vector<double> Each(const std::vector<RunFigures>& runs,
 }
 
 double Rate(std::size_t received, double ms) { return ms > 0 ? received / (ms / 1000.0) : 0; }
-
-// "median X (worst Y)" for more than one run.
-std::string MedianAndWorst(const std::vector<double>& values,
-                           const std::function<std::string(double)>& format) {
-    const double median = Median(values);
-    if (values.size() == 1) return format(median);
-    return format(median) + " (worst " + format(*std::max_element(values.begin(), values.end())) + ")";
-}
 
 // A time of every run, "median X (worst Y)".
 std::string Times(const std::vector<RunFigures>& runs, const std::function<double(const RunFigures&)>& time) {
@@ -385,25 +412,57 @@ std::string SectionName(const Options& options, std::size_t runs) {
     std::string name = "discovery " + std::to_string(options.devices);
     if (options.OverDeviceNetworks())
         name += " on " + std::to_string(options.deviceNetworks.size()) + " adapters";
+    if (options.Spread()) name += ", answers over " + std::to_string(options.jitterMs) + " ms";
+    if (!MayForceReceiveBuffer()) name += ", unprivileged";
     return runs > 1 ? name + " x" + std::to_string(runs) : name;
 }
 
 std::vector<BenchRow> Rows(const Options& options, const std::vector<RunFigures>& runs) {
     Section section(SectionName(options, runs.size()));
-    const bool atGoalScale = options.devices >= kGoalDevices;
+    section.Add("runs as", "uid " + std::to_string(::geteuid()) +
+                               (MayForceReceiveBuffer() ? ", may force a receive buffer"
+                                                        : ", may not force a receive buffer"));
     if (options.OverDeviceNetworks()) section.Add("Discover left through", runs.front().utility.sentThrough);
-    AddDiscoveryRows(section, runs, atGoalScale, options.OverDeviceNetworks() ? options.devices : 0);
-    if (!options.OverDeviceNetworks()) AddIntakeRows(section, runs, atGoalScale);
-    section.Add("receive buffer granted", FormatBytes(runs.front().utility.receiveBuffer));
+    AddDiscoveryRows(section, runs, options.AtGoalScale(),
+                     options.OverDeviceNetworks() ? options.devices : 0);
+    if (!options.OverDeviceNetworks() && options.Spread()) {
+        section.Add(
+            "a plain recvfrom loop with the same buffer: received",
+            CountRange(runs, [](const RunFigures& r) { return static_cast<double>(r.raw.received); }) +
+                " of " +
+                CountRange(runs, [](const RunFigures& r) { return static_cast<double>(r.rawSent); }));
+    } else if (!options.OverDeviceNetworks()) {
+        AddIntakeRows(section, runs, options.AtGoalScale());
+    }
+    section.Add("receive buffer asked / granted",
+                FormatBytes(options.receiveBuffer) + " / " + FormatBytes(runs.front().utility.receiveBuffer));
     section.Add("peak memory (VmHWM)", FormatBytes(PeakResidentBytes()));
     return section.Rows();
 }
 
+std::string IdleSectionName(const Options& options) {
+    return "idle, window open, " + std::to_string(options.devices) + " devices";
+}
+
+// The figures of the application with its window open, the answers its start-up discovery got.
+std::vector<BenchRow> IdleRowsOf(const Options& options, const IdleResult& idle, std::uint64_t answers) {
+    Section section(IdleSectionName(options));
+    section.Add("answers to its start-up discovery", std::to_string(answers));
+    section.Add("wake-ups a second (voluntary context switches)",
+                FormatRate(idle.wakeupsPerSecond) + " over " + FormatMilliseconds(idle.seconds * 1000),
+                "<= " + FormatRate(kGoalIdleWakeups), Verdict(idle.wakeupsPerSecond <= kGoalIdleWakeups));
+    section.Add("CPU time over that stretch (in steps of " + FormatMilliseconds(idle.tickMs) + ")",
+                idle.cpuMs > 0 ? FormatMilliseconds(idle.cpuMs) : "0");
+    section.Add("peak memory of the application (VmHWM)", FormatBytes(idle.peakResidentBytes),
+                "<= " + FormatBytes(kGoalPeakMemoryBytes),
+                Verdict(idle.peakResidentBytes <= kGoalPeakMemoryBytes));
+    return section.Rows();
+}
+
 // The application with its window open over the device networks, once its start-up discovery is
-// done: how often it wakes up with nothing pending. A measurement that fails is an error row, with
-// the reason in error too.
+// done: how often it wakes up with nothing pending, and its peak memory. A measurement that fails
+// leaves its goals missed, with the reason in error too.
 std::vector<BenchRow> IdleRows(const Options& options, std::string& error) {
-    Section section("idle, window open, " + std::to_string(options.devices) + " devices");
     IdleResult idle;
     const auto sent = WithSimulators(
         options,
@@ -413,18 +472,8 @@ std::vector<BenchRow> IdleRows(const Options& options, std::string& error) {
             return error.empty();
         },
         error);
-    if (!sent) {
-        section.Add("error", error, "", "MISSED");
-        return section.Rows();
-    }
-    section.Add("answers to its start-up discovery", std::to_string(Sum(*sent)));
-    section.Add(
-        "wake-ups a second (voluntary context switches over " + FormatMilliseconds(idle.seconds * 1000) + ")",
-        FormatRate(idle.wakeupsPerSecond), "<= " + FormatRate(kGoalIdleWakeups),
-        Verdict(idle.wakeupsPerSecond <= kGoalIdleWakeups));
-    section.Add("CPU time over that stretch (in steps of " + FormatMilliseconds(idle.tickMs) + ")",
-                idle.cpuMs > 0 ? FormatMilliseconds(idle.cpuMs) : "0");
-    return section.Rows();
+    if (!sent) return NotMeasured(IdleRowsOf(options, {}, 0), error);
+    return IdleRowsOf(options, idle, Sum(*sent));
 }
 
 }  // namespace
@@ -433,14 +482,18 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const Options options = ParseArguments(QCoreApplication::arguments());
+    // The goals of the sections, when a measurement cannot even start.
+    const auto notMeasured = [&options](const std::string& why) {
+        PrintRows(NotMeasured(Rows(options, {RunFigures{}}), why));
+        if (!options.idleProgram.isEmpty()) PrintRows(NotMeasured(IdleRowsOf(options, {}, 0), why));
+        return 1;
+    };
+    if (!options.notMeasured.isEmpty()) return notMeasured(options.notMeasured.toStdString());
     std::vector<RunFigures> runs;
     for (int i = 0; i < options.repeat; ++i) {
         std::string error;
         const std::optional<RunFigures> run = RunOnce(options, error);
-        if (!run) {
-            PrintRows({{SectionName(options, 1), "error", error, "", "MISSED"}});
-            return 1;
-        }
+        if (!run) return notMeasured(error);
         runs.push_back(*run);
     }
     PrintRows(Rows(options, runs));

@@ -84,8 +84,10 @@ IdleResult MeasureIdleWakeups(const QString& program, int settleMs, int measureM
     const auto switchesAfter = VoluntarySwitches(pid);
     const auto cpuAfter = CpuMs(pid);
     result.seconds = bench::MillisecondsBetween(from, bench::Clock::now()) / 1000.0;
+    const std::optional<std::string> status = FileText("/proc/" + std::to_string(pid) + "/status");
+    const std::optional<std::uint64_t> peak = status ? StatusPeakResidentBytes(*status) : std::nullopt;
     End(process);
-    if (!switchesBefore || !switchesAfter || !cpuBefore || !cpuAfter) {
+    if (!switchesBefore || !switchesAfter || !cpuBefore || !cpuAfter || !peak) {
         result.error = program.toStdString() + " ended before the measurement did";
         return result;
     }
@@ -94,5 +96,6 @@ IdleResult MeasureIdleWakeups(const QString& program, int settleMs, int measureM
     result.wakeupsPerSecond = std::max(0.0, switches) / result.seconds;
     result.cpuMs = *cpuAfter - *cpuBefore;
     result.tickMs = TickMs();
+    result.peakResidentBytes = static_cast<double>(*peak);
     return result;
 }

@@ -43,17 +43,39 @@ std::optional<std::uint64_t> StatCpuTicks(std::string_view statLine) {
     return *user + *system;
 }
 
-std::optional<std::uint64_t> StatusVoluntarySwitches(std::string_view statusText) {
-    constexpr std::string_view kKey = "voluntary_ctxt_switches:";
+namespace {
+
+// The fields after the key of the first line that starts with it; none without such a line.
+std::optional<std::vector<std::string_view>> StatusFields(std::string_view statusText, std::string_view key) {
     std::size_t at = 0;
     while (at < statusText.size()) {
         const std::size_t end = std::min(statusText.find('\n', at), statusText.size());
         const std::string_view line = statusText.substr(at, end - at);
-        if (line.starts_with(kKey)) {
-            const std::vector<std::string_view> fields = Fields(line.substr(kKey.size()));
-            return fields.size() == 1 ? Number(fields[0]) : std::nullopt;
-        }
+        if (line.starts_with(key)) return Fields(line.substr(key.size()));
         at = end + 1;
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> StatusVoluntarySwitches(std::string_view statusText) {
+    const auto fields = StatusFields(statusText, "voluntary_ctxt_switches:");
+    return fields && fields->size() == 1 ? Number(fields->front()) : std::nullopt;
+}
+
+std::optional<std::uint64_t> StatusPeakResidentBytes(std::string_view statusText) {
+    const auto fields = StatusFields(statusText, "VmHWM:");
+    if (!fields || fields->size() != 2 || (*fields)[1] != "kB") return std::nullopt;
+    const std::optional<std::uint64_t> kibibytes = Number(fields->front());
+    return kibibytes ? std::optional(*kibibytes * 1024) : std::nullopt;
+}
+
+std::optional<ScheduleTimes> SchedstatTimes(std::string_view schedstatLine) {
+    const std::vector<std::string_view> fields = Fields(schedstatLine);
+    if (fields.size() != 3) return std::nullopt;
+    const std::optional<std::uint64_t> run = Number(fields[0]);
+    const std::optional<std::uint64_t> wait = Number(fields[1]);
+    if (!run || !wait) return std::nullopt;
+    return ScheduleTimes{*run, *wait};
 }

@@ -29,6 +29,7 @@ namespace {
 // Not the client's Clock interface: the steady clock the figures are taken with.
 using WallClock = bench::Clock;
 using bench::MillisecondsBetween;
+using bench::ProcessCpuMs;
 using bench::ThreadCpuMs;
 
 constexpr int kWindowMs = kDiscoveryTimeout * 10;  // the discovery time-out in milliseconds
@@ -63,7 +64,6 @@ public:
         ticked_ = true;
         lastTick_ = WallClock::now();
         lastCpu_ = ThreadCpuMs();
-        cpuAtStart = lastCpu_;
         timer_.start();
     }
     void Stop() { timer_.stop(); }
@@ -71,8 +71,7 @@ public:
     double longestGapMs = 0;
     double longestBusyMs = 0;
     WallClock::time_point lastGrowth{};
-    double cpuAtStart = 0;
-    double cpuAtLastGrowth = 0;
+    double processCpuAtLastGrowth = 0;
 
 private:
     void Tick() {
@@ -88,7 +87,7 @@ private:
         if (request_.Results.size() != seen_) {
             seen_ = request_.Results.size();
             lastGrowth = now;
-            cpuAtLastGrowth = cpu;
+            processCpuAtLastGrowth = ProcessCpuMs();
         }
         // Repaints at a display's pace, as a person would see the window.
         if (MillisecondsBetween(lastRepaint_, now) >= kRepaintMs) {
@@ -135,7 +134,8 @@ void SettleEvents(int ms) {
 
 }  // namespace
 
-UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, int stallMs) {
+UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, int stallMs,
+                                           int receiveBuffer) {
     UtilityDiscoveryResult result;
     const ScopedNetworkSetting inForce(network);
 
@@ -152,7 +152,9 @@ UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, in
     PaintCounter paints;
     list->viewport()->installEventFilter(&paints);
     try {
-        StartClient(&window);
+        ClientEnvironment environment = RealEnvironment();
+        environment.receiveBuffer = receiveBuffer;
+        StartClient(&window, environment);
         DefaultDevice() = {std::string(kBroadcastMac), std::string(kDefaultPassword)};
         auto binding = std::make_unique<OvNDCPRequest2Edits>(&window);
         binding->Asynchronous = 0;
@@ -178,6 +180,7 @@ UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, in
             probe.Start();
         }
         const WallClock::time_point sent = WallClock::now();
+        const double processCpuAtSend = ProcessCpuMs();
         if (stallMs == 0) reading = sent;
         binding->Execute(kDiscoverCommand);
         const WallClock::time_point filled = WallClock::now();
@@ -197,7 +200,7 @@ UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, in
         result.lastArrivalMs = result.received > 0 ? MillisecondsBetween(reading, probe.lastGrowth) : 0;
         result.fillMs = MillisecondsBetween(windowEnd, filled);
         result.shownMs = paints.last >= filled ? MillisecondsBetween(windowEnd, paints.last) : -1;
-        result.intakeCpuMs = result.received > 0 ? probe.cpuAtLastGrowth - probe.cpuAtStart : 0;
+        result.intakeCpuMs = result.received > 0 ? probe.processCpuAtLastGrowth - processCpuAtSend : 0;
         result.longestGapMs = probe.longestGapMs;
         result.longestBusyMs = probe.longestBusyMs;
         binding.reset();

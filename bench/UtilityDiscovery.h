@@ -13,7 +13,7 @@ struct UtilityDiscoveryResult {
     std::size_t received = 0;  // answers the request collected
     std::size_t rows = 0;      // rows listed
     double lastArrivalMs = 0;  // from the start of reading to the tick that saw the last answer
-    double intakeCpuMs = 0;    // this thread's CPU time over that stretch
+    double intakeCpuMs = 0;    // the CPU time of all threads from the send to the last answer
     double fillMs = 0;         // from the end of the window to the list being filled
     double shownMs = 0;        // from the end of the window to the first repaint of the filled list
     double longestGapMs = 0;   // longest interval between ticks of the 1 ms probe during the window
@@ -25,7 +25,9 @@ struct UtilityDiscoveryResult {
 };
 
 // The client sends and receives as the network setting says: the simulator on loopback, or the
-// application's own destination. With a stall, the event loop is held that long right after the
-// send, so that the client takes the burst from a full queue; the probe and lastArrivalMs start at
-// the end of the stall.
-[[nodiscard]] UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, int stallMs);
+// application's own destination, and asks for the given receive buffer. With a stall, the event
+// loop is held that long right after the send, so that the client takes the burst from a full
+// queue; the probe and lastArrivalMs start at the end of the stall (intakeCpuMs still counts from
+// the send: the socket's reader thread works during the stall).
+[[nodiscard]] UtilityDiscoveryResult RunUtilityDiscovery(const NDCPNetworkSetting& network, int stallMs,
+                                                         int receiveBuffer);

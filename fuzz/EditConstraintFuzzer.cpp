@@ -1,6 +1,7 @@
 // Edit-constraint formats without widgets: the row of labels and specifiers a panel format reads
 // into, every specifier's rules, and the filter and the check those rules apply to typed text.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -107,15 +108,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t flags = input.Byte();
     const std::string format = input.LongText();
     const std::u16string text = EditText(input.RestText(), (flags & 1) != 0);
-    CheckSpecifier(format, text);
+    // Each specifier once, with the same text: the format alone is often one, and then its row and
+    // its split too, and a format may repeat one.
+    std::vector<std::string_view> checked;
+    const auto checkOnce = [&](std::string_view specifier) {
+        if (std::find(checked.begin(), checked.end(), specifier) != checked.end()) return;
+        checked.push_back(specifier);
+        CheckSpecifier(specifier, text);
+    };
+    checkOnce(format);
     const std::vector<PanelItem> row = ParsePanelRow(format);
     CheckRow(format, row);
-    // Each specifier once: the format alone is often one, and then its row and its split too.
     for (const PanelItem& item : row) {
-        if (item.kind == PanelItem::Kind::Specifier && item.text != format) CheckSpecifier(item.text, text);
+        if (item.kind == PanelItem::Kind::Specifier) checkOnce(item.text);
     }
-    for (const std::string& specifier : SplitSpecifiers(format)) {
-        if (specifier != format) CheckSpecifier(specifier, text);
-    }
+    const std::vector<std::string> split = SplitSpecifiers(format);
+    for (const std::string& specifier : split) checkOnce(specifier);
     return 0;
 }

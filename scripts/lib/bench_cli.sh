@@ -28,7 +28,7 @@ bench_cli_rows() {
         share=$(((devices + adapters - 1) / adapters))
         for ((k = 0; k < adapters; k++)); do
             count=$((devices - k * share < share ? devices - k * share : share))
-            nsenter --net="${LANS_NETNS[$k]}" "$sim" --port 64512 --quiet --log "$work/sim$k.log" \
+            nsenter --net="${LANS_NETNS[$k]}" "$sim" --bind 0.0.0.0 --port 64512 --quiet --log "$work/sim$k.log" \
                 --devices "$count" --first-number $((1 + k * share)) &
             pids+=($!)
         done

@@ -205,7 +205,8 @@ netns_wait_for() {
 }
 
 # netns_start_sim SIM LOG [option...]: starts the simulator SIM in the device namespace on the
-# devices' port, logging to LOG, and waits until it listens. Fails, saying why, when it does not
+# devices' port and every address of that private network, logging to LOG, and waits until it
+# listens. Fails, saying why, when it does not
 # start within 10 seconds.
 netns_start_sim() {
     netns_start_sim_in "$NETNS_DEV" "$@"
@@ -216,7 +217,7 @@ netns_start_sim_in() {
     local ns=$1 sim=$2 log=$3
     shift 3
     : >"$log"
-    netns_spawn "$ns" "$sim" --port "$NETNS_SIM_PORT" --log "$log" "$@"
+    netns_spawn "$ns" "$sim" --bind 0.0.0.0 --port "$NETNS_SIM_PORT" --log "$log" "$@"
     NETNS_SIM_PID=$NETNS_LAST_PID
     if ! netns_wait_for "$log" ' ev=listening ' 10 "$NETNS_SIM_PID"; then
         echo "ndcp-sim did not start listening on port $NETNS_SIM_PORT; its log ($log):" >&2

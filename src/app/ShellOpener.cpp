@@ -30,7 +30,4 @@ QUrl DesktopUrlFor(const QString& text) {
     return QUrl::fromLocalFile(text);
 }
 
-void OpenWithDesktop(const QString& text) {
-    // A failure of the desktop to open it is neither detected nor reported.
-    static_cast<void>(QDesktopServices::openUrl(DesktopUrlFor(text)));
-}
+bool OpenWithDesktop(const QString& text) { return QDesktopServices::openUrl(DesktopUrlFor(text)); }

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -42,6 +43,8 @@ namespace {
 
 // Positions of the device list's columns: the module name is the row's caption, the other texts
 // are its sub-items 0 to 3.
+constexpr int kModuleColumn = 0;
+constexpr int kNameColumn = 1;
 constexpr int kMacColumn = 2;
 constexpr int kIpColumn = 3;
 constexpr int kNetmaskColumn = 4;
@@ -122,6 +125,18 @@ QString TookEffectText(const FoundDevice& found) {
         .arg(found.address, found.netmask);
 }
 
+QString ExportedText(std::size_t count, const QString& path) {
+    return QStringLiteral("%1 %2 exported to %3.")
+        .arg(QString::number(count), count == 1 ? QStringLiteral("device") : QStringLiteral("devices"),
+             QDir::toNativeSeparators(path));
+}
+
+// What the status bar says when the desktop cannot open the text: the address it was given.
+QString NotOpenedText(const QString& text) {
+    return QStringLiteral("The desktop could not open %1.")
+        .arg(DesktopUrlFor(text).toDisplayString(QUrl::PreferLocalFile));
+}
+
 }  // namespace
 
 // Marks a command as running for its lifetime; a second command finds it running and is ignored.
@@ -154,6 +169,7 @@ TMainForm::TMainForm(QWidget* parent, ClientEnvironment environment)
       ui_(std::make_unique<Ui::TMainForm>()),
       opener_(OpenWithDesktop),
       modalRunner_(ShowModally),
+      saveFileAsker_(AskExportFile),
       environment_(std::move(environment)) {
     ui_->setupUi(this);
     setFont(WindowFont());
@@ -267,12 +283,50 @@ void TMainForm::WireListCommands() {
     copy->setShortcutContext(Qt::WidgetShortcut);
     connect(copy, &QAction::triggered, this, &TMainForm::CopySelectedRows);
     list.addAction(copy);
+    auto* const exportList = new QAction(QStringLiteral("&Export list..."), &list);  // owned by the list
+    exportList->setObjectName(QStringLiteral("ExportList"));
+    connect(exportList, &QAction::triggered, this, &TMainForm::ExportList);
+    list.addAction(exportList);
+    // An empty list has nothing to export.
+    const auto followRows = [exportList, &list] { exportList->setEnabled(list.RowCount() > 0); };
+    const QAbstractItemModel* const rows = list.model();
+    connect(rows, &QAbstractItemModel::rowsInserted, exportList, followRows);
+    connect(rows, &QAbstractItemModel::rowsRemoved, exportList, followRows);
+    connect(rows, &QAbstractItemModel::modelReset, exportList, followRows);
+    followRows();
     list.setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void TMainForm::CopySelectedRows() {
     if (QClipboard* const clipboard = QGuiApplication::clipboard())
         clipboard->setText(DeviceList().SelectedRowsText());
+}
+
+void TMainForm::ExportList() {
+    const CommandScope command(*this);
+    if (!command || DeviceList().RowCount() == 0) return;
+    const ExportChoice choice = saveFileAsker_(*this);
+    if (choice.fileName.isEmpty()) return;
+    try {
+        const ExportTarget target = ExportTargetFor(choice);
+        const std::vector<ListedDevice> devices = ListedRows();
+        WriteDeviceListFile(target, devices);
+        ShowStatus(ExportedText(devices.size(), target.path));
+    } catch (const std::exception& error) {
+        ShowStatus(QStringLiteral("The list was not exported. ") + MessageOf(error));
+    }
+}
+
+std::vector<ListedDevice> TMainForm::ListedRows() const {
+    const OvListView& list = DeviceList();
+    std::vector<ListedDevice> devices;
+    devices.reserve(static_cast<std::size_t>(list.RowCount()));
+    for (int row = 0; row < list.RowCount(); ++row) {
+        const auto text = [&list, row](int column) { return list.RowText(row, column).toStdString(); };
+        devices.push_back({text(kModuleColumn), text(kNameColumn), text(kMacColumn), text(kIpColumn),
+                           text(kNetmaskColumn), RowAdapter(list, row)});
+    }
+    return devices;
 }
 
 void TMainForm::WirePointerMoves() {
@@ -345,6 +399,8 @@ void TMainForm::SetAboutBox(TFM_About* about) { aboutBox_ = about; }
 void TMainForm::SetShellOpener(ShellOpener opener) { opener_ = std::move(opener); }
 
 void TMainForm::SetModalRunner(ModalRunner runner) { modalRunner_ = std::move(runner); }
+
+void TMainForm::SetSaveFileAsker(SaveFileAsker asker) { saveFileAsker_ = std::move(asker); }
 
 OvListView& TMainForm::DeviceList() const { return *ui_->LV_DeviceList; }
 
@@ -559,9 +615,14 @@ void TMainForm::OpenSelectedAddress(const QString& prefix, const QString& suffix
     try {
         const int row = DeviceList().SelectedRow();
         if (row < 0) return;
-        opener_(prefix + DeviceList().RowText(row, kIpColumn) + suffix);
-        // It still opens: the user may know a route the program does not.
-        if (const auto reason = UnreachableText(row)) ShowStatus(*reason);
+        const QString text = prefix + DeviceList().RowText(row, kIpColumn) + suffix;
+        const std::optional<QString> unreachable = UnreachableText(row);
+        // It still opens an unreachable address: the user may know a route the program does not.
+        if (!opener_(text)) {
+            ShowStatus(NotOpenedText(text) + (unreachable ? QLatin1Char(' ') + *unreachable : QString()));
+        } else if (unreachable) {
+            ShowStatus(*unreachable);
+        }
     } catch (const std::exception& error) {
         ShowStatus(MessageOf(error));
     }

@@ -9,7 +9,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "app/ListExport.h"
 #include "app/ShellOpener.h"
 #include "binding/OvNDCPRequest2Edits.h"
 #include "ndcp/OvNDCPClient.h"
@@ -39,6 +41,8 @@ public:
 
     // Shows a dialog modally and returns its result; tests replace it to drive the dialogs.
     using ModalRunner = std::function<int(QDialog& dialog)>;
+    // Asks where to export the list; tests replace it so that no dialog opens.
+    using SaveFileAsker = std::function<ExportChoice(QWidget& parent)>;
 
     // Builds the window from its layout and runs FormCreate; the client it starts reaches the
     // network through the environment.
@@ -50,6 +54,7 @@ public:
     void SetAboutBox(TFM_About* about);
     void SetShellOpener(ShellOpener opener);
     void SetModalRunner(ModalRunner runner);
+    void SetSaveFileAsker(SaveFileAsker asker);
 
     // Event handlers, as the window's controls call them.
     void InitialTimerTimer();
@@ -104,9 +109,13 @@ private:
     void WirePointerMoves();
     // The menu buttons in the tab order before the list, their shortcuts and tooltips, Enter on a row.
     void WireKeyboard();
-    // The list's context menu: copying the selected rows, also with Ctrl+C.
+    // The list's context menu: copying the selected rows, also with Ctrl+C, and exporting every row.
     void WireListCommands();
     void CopySelectedRows();
+    // Writes every row, in the order shown, to a CSV or JSON file the user picks.
+    void ExportList();
+    // The rows in the order shown, as the list writers take them.
+    [[nodiscard]] std::vector<ListedDevice> ListedRows() const;
     void Highlight(MenuButton& button);
     void RunSetIP(int row);
     void SendSetIP(int row, TDLG_SetIP& dialog);
@@ -138,6 +147,7 @@ private:
     std::array<MenuButton, 5> menuButtons_{};
     ShellOpener opener_;
     ModalRunner modalRunner_;
+    SaveFileAsker saveFileAsker_;
     ClientEnvironment environment_;  // for the client that FormCreate starts
     QString setupError_;
     bool commandRunning_ = false;

@@ -13,7 +13,10 @@
 #include <functional>
 #include <vector>
 
+#include "binding/OvListViewAccessible.h"
+
 OvListView::OvListView(QWidget* parent) : QTreeWidget(parent) {
+    InstallListViewAccessibility();
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setIndentation(0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <new>
 #include <vector>
 
@@ -77,14 +78,86 @@ constexpr std::array<std::array<std::uint8_t, 64>, 8> kSBoxes = {{
      15, 3, 5,  8, 2, 1,  14, 7,  4,  10, 8, 13, 15, 12, 9,  0,  3,  5,  6,  11},
 }};
 
-// Picks bits of an inputBits-wide value in the order a table names them.
+// Picks bits of an inputBits-wide value in the order a table names them. Used only to build the
+// lookup tables below at compile time, so the standard's tables stay the one source of the cipher.
 template <std::size_t N>
-std::uint64_t Permute(std::uint64_t input, int inputBits, const std::array<std::uint8_t, N>& table) noexcept {
+constexpr std::uint64_t Permute(std::uint64_t input, int inputBits,
+                                const std::array<std::uint8_t, N>& table) noexcept {
     std::uint64_t output = 0;
     for (const std::uint8_t position : table)
         output = (output << 1) | ((input >> (inputBits - position)) & 1U);
     return output;
 }
+
+// A bit permutation as lookup tables: the input is cut into chunks of ChunkBits bits, each chunk
+// looks up its permuted bits, and the lookups are or-ed together.
+template <int InputBits, int ChunkBits>
+class ChunkedPermutation {
+public:
+    template <std::size_t N>
+    constexpr explicit ChunkedPermutation(const std::array<std::uint8_t, N>& table) {
+        for (int chunk = 0; chunk < kChunks; ++chunk) {
+            for (std::uint64_t value = 0; value < kValues; ++value) {
+                tables_[chunk][value] = Permute(value << Shift(chunk), InputBits, table);
+            }
+        }
+    }
+
+    [[nodiscard]] constexpr std::uint64_t operator()(std::uint64_t input) const noexcept {
+        std::uint64_t output = 0;
+        for (int chunk = 0; chunk < kChunks; ++chunk) {
+            output |= tables_[chunk][(input >> Shift(chunk)) & (kValues - 1)];
+        }
+        return output;
+    }
+
+private:
+    static_assert(InputBits % ChunkBits == 0);
+    static constexpr int kChunks = InputBits / ChunkBits;
+    static constexpr std::uint64_t kValues = std::uint64_t{1} << ChunkBits;
+    // The first chunk holds the most significant bits.
+    static constexpr int Shift(int chunk) noexcept { return InputBits - (chunk + 1) * ChunkBits; }
+
+    std::array<std::array<std::uint64_t, kValues>, kChunks> tables_{};
+};
+
+// The block permutations run once per block (a byte a lookup), the key permutations once per key
+// (a nibble a lookup, smaller tables).
+constexpr ChunkedPermutation<64, 8> kInitialLookup(kInitialPermutation);
+constexpr ChunkedPermutation<64, 8> kFinalLookup(kFinalPermutation);
+constexpr ChunkedPermutation<64, 4> kChoice1Lookup(kPermutedChoice1);
+constexpr ChunkedPermutation<56, 4> kChoice2Lookup(kPermutedChoice2);
+
+// The expansion E gives S-box `box` the bits 4*box .. 4*box+5 of the right half (counting from 1
+// at its most significant bit, bit 0 being bit 32). Rotated right by 27, the half holds the groups
+// of boxes 0, 6, 4 and 2 in its bytes from the lowest up; rotated right by 23, those of boxes 1, 7,
+// 5 and 3. A round thus needs two rotations and eight byte-sized lookups, and the round keys are
+// laid out the same way.
+constexpr int kEvenRotation = 27;
+constexpr int kOddRotation = 23;
+
+// Where a box's six bits lie in its rotated word: the lowest byte for boxes 0 and 1, the highest
+// for 2 and 3, and so on down.
+constexpr int GroupShift(std::size_t box) noexcept { return static_cast<int>((32 - 8 * (box / 2)) % 32); }
+
+// For each box and each of its 64 inputs, the box's four output bits put through the permutation
+// P: the round function is then the exclusive or of eight lookups.
+using SpTables = std::array<std::array<std::uint32_t, 64>, 8>;
+
+constexpr SpTables MakeSpTables() noexcept {
+    SpTables tables{};
+    for (std::size_t box = 0; box < tables.size(); ++box) {
+        for (unsigned six = 0; six < 64; ++six) {
+            const unsigned row = ((six >> 4) & 0x2U) | (six & 0x1U);
+            const unsigned column = (six >> 1) & 0xFU;
+            const std::uint64_t nibble = std::uint64_t{kSBoxes[box][row * 16 + column]} << (28 - 4 * box);
+            tables[box][six] = static_cast<std::uint32_t>(Permute(nibble, 32, kRoundPermutation));
+        }
+    }
+    return tables;
+}
+
+constexpr SpTables kSpTables = MakeSpTables();
 
 std::uint64_t LoadBigEndian(std::span<const std::uint8_t, 8> bytes) noexcept {
     std::uint64_t value = 0;
@@ -103,78 +176,134 @@ std::uint32_t Rotate28(std::uint32_t half, int count) noexcept {
     return ((half << count) | (half >> (28 - count))) & 0x0FFFFFFFU;
 }
 
-using RoundKeys = std::array<std::uint64_t, 16>;
+// The sixteen 48-bit round keys of one key, each as two words: the six key bits of every box at
+// the place the box's bits of the rotated right half take (see kEvenRotation).
+struct KeySchedule {
+    std::array<std::uint32_t, 16> even{};
+    std::array<std::uint32_t, 16> odd{};
+};
 
-// The sixteen 48-bit round keys; PC-1 drops the parity bit of every key byte. The caller wipes them.
-RoundKeys MakeRoundKeys(std::span<const std::uint8_t, 8> key) noexcept {
-    std::uint64_t permuted = Permute(LoadBigEndian(key), 64, kPermutedChoice1);
+// PC-1 drops the parity bit of every key byte. The caller wipes the schedule.
+KeySchedule MakeKeySchedule(std::span<const std::uint8_t, 8> key) noexcept {
+    std::uint64_t permuted = kChoice1Lookup(LoadBigEndian(key));
     auto c = static_cast<std::uint32_t>(permuted >> 28);
     auto d = static_cast<std::uint32_t>(permuted & 0x0FFFFFFFU);
-    RoundKeys keys{};
-    for (std::size_t round = 0; round < keys.size(); ++round) {
+    std::uint64_t roundKey = 0;
+    KeySchedule schedule;
+    for (std::size_t round = 0; round < kKeyRotations.size(); ++round) {
         c = Rotate28(c, kKeyRotations[round]);
         d = Rotate28(d, kKeyRotations[round]);
-        keys[round] = Permute((static_cast<std::uint64_t>(c) << 28) | d, 56, kPermutedChoice2);
+        roundKey = kChoice2Lookup((static_cast<std::uint64_t>(c) << 28) | d);
+        for (std::size_t box = 0; box < 8; ++box) {
+            const auto six = static_cast<std::uint32_t>((roundKey >> (42 - 6 * box)) & 0x3FU);
+            (box % 2 == 0 ? schedule.even : schedule.odd)[round] |= six << GroupShift(box);
+        }
     }
     WipeValue(permuted);
     WipeValue(c);
     WipeValue(d);
-    return keys;
+    WipeValue(roundKey);
+    return schedule;
 }
 
-// The cipher function f(R, K): expansion, key mixing, S-boxes, permutation P.
-std::uint32_t Feistel(std::uint32_t right, std::uint64_t roundKey) noexcept {
-    std::uint64_t mixed = Permute(right, 32, kExpansion) ^ roundKey;
-    std::uint64_t substituted = 0;
-    for (std::size_t box = 0; box < kSBoxes.size(); ++box) {
-        const auto six = static_cast<unsigned>((mixed >> (42 - 6 * box)) & 0x3FU);
-        const unsigned row = ((six >> 4) & 0x2U) | (six & 0x1U);
-        const unsigned column = (six >> 1) & 0xFU;
-        substituted = (substituted << 4) | kSBoxes[box][row * 16 + column];
-    }
-    const auto output = static_cast<std::uint32_t>(Permute(substituted, 32, kRoundPermutation));
-    WipeValue(mixed);
-    WipeValue(substituted);
+// The cipher function f(R, K): expansion and key mixing on the rotated half, then the S-boxes and
+// P through the combined tables.
+inline std::uint32_t Feistel(std::uint32_t right, std::uint32_t evenKey, std::uint32_t oddKey) noexcept {
+    std::uint32_t even = std::rotr(right, kEvenRotation) ^ evenKey;
+    std::uint32_t odd = std::rotr(right, kOddRotation) ^ oddKey;
+    const std::uint32_t output = kSpTables[0][even & 0x3FU] ^ kSpTables[6][(even >> 8) & 0x3FU] ^
+                                 kSpTables[4][(even >> 16) & 0x3FU] ^ kSpTables[2][(even >> 24) & 0x3FU] ^
+                                 kSpTables[1][odd & 0x3FU] ^ kSpTables[7][(odd >> 8) & 0x3FU] ^
+                                 kSpTables[5][(odd >> 16) & 0x3FU] ^ kSpTables[3][(odd >> 24) & 0x3FU];
+    WipeValue(even);
+    WipeValue(odd);
     return output;
+}
+
+// The two halves of a block between the initial and the final permutation.
+struct Halves {
+    std::uint32_t left;
+    std::uint32_t right;
+};
+
+Halves InitialPermutation(std::span<const std::uint8_t, 8> input) noexcept {
+    std::uint64_t permuted = kInitialLookup(LoadBigEndian(input));
+    const Halves halves{static_cast<std::uint32_t>(permuted >> 32), static_cast<std::uint32_t>(permuted)};
+    WipeValue(permuted);
+    return halves;
+}
+
+// The last round's halves go to the final permutation swapped (R16 L16).
+void FinalPermutation(const Halves& halves, std::span<std::uint8_t, 8> output) noexcept {
+    std::uint64_t preOutput = (static_cast<std::uint64_t>(halves.right) << 32) | halves.left;
+    StoreBigEndian(kFinalLookup(preOutput), output);
+    WipeValue(preOutput);
+}
+
+// The sixteen rounds, the round keys in reverse order for decryption. The result is ready for the
+// final permutation, or, as the input of a next DES, for its rounds: the final permutation and the
+// next initial one cancel out, which leaves the swap of the halves.
+Halves Rounds(const Halves& halves, const KeySchedule& schedule, DesDirection direction) noexcept {
+    std::uint32_t left = halves.left;
+    std::uint32_t right = halves.right;
+    const auto round = [&](std::size_t index) {
+        const std::uint32_t next = left ^ Feistel(right, schedule.even[index], schedule.odd[index]);
+        left = right;
+        right = next;
+    };
+    if (direction == DesDirection::kDecrypt) {
+        for (std::size_t index = schedule.even.size(); index-- > 0;) round(index);
+    } else {
+        for (std::size_t index = 0; index < schedule.even.size(); ++index) round(index);
+    }
+    const Halves swapped{right, left};
+    WipeValue(left);
+    WipeValue(right);
+    return swapped;
+}
+
+// Swaps back what Rounds swapped, for the final permutation.
+Halves Unswapped(const Halves& halves) noexcept { return {halves.right, halves.left}; }
+
+// What was derived from the key and the block goes with the call; the caller wipes the schedule.
+void DesWithSchedule(DesDirection direction, const KeySchedule& schedule,
+                     std::span<const std::uint8_t, 8> input, std::span<std::uint8_t, 8> output) noexcept {
+    Halves halves = Unswapped(Rounds(InitialPermutation(input), schedule, direction));
+    FinalPermutation(halves, output);
+    WipeValue(halves);
+}
+
+// Two-key triple DES with the schedules of both keys: one initial and one final permutation
+// around the 48 rounds.
+void TripleDesWithSchedules(DesDirection direction, const KeySchedule& first, const KeySchedule& second,
+                            std::span<const std::uint8_t, 8> input,
+                            std::span<std::uint8_t, 8> output) noexcept {
+    const bool decrypt = direction == DesDirection::kDecrypt;
+    const DesDirection outer = decrypt ? DesDirection::kDecrypt : DesDirection::kEncrypt;
+    const DesDirection inner = decrypt ? DesDirection::kEncrypt : DesDirection::kDecrypt;
+    Halves halves = InitialPermutation(input);
+    halves = Rounds(halves, first, outer);
+    halves = Rounds(halves, second, inner);
+    halves = Rounds(halves, first, outer);
+    halves = Unswapped(halves);
+    FinalPermutation(halves, output);
+    WipeValue(halves);
 }
 
 }  // namespace
 
 void DesCryptBlock(DesDirection direction, std::span<const std::uint8_t, 8> key,
                    std::span<const std::uint8_t, 8> input, std::span<std::uint8_t, 8> output) noexcept {
-    RoundKeys keys = MakeRoundKeys(key);
-    const bool decrypt = direction == DesDirection::kDecrypt;
-    std::uint64_t permuted = Permute(LoadBigEndian(input), 64, kInitialPermutation);
-    auto left = static_cast<std::uint32_t>(permuted >> 32);
-    auto right = static_cast<std::uint32_t>(permuted);
-    for (std::size_t round = 0; round < keys.size(); ++round) {
-        const std::uint32_t next = left ^ Feistel(right, keys[decrypt ? keys.size() - 1 - round : round]);
-        left = right;
-        right = next;
-    }
-    // The last round's halves go to the final permutation swapped (R16 L16).
-    std::uint64_t preOutput = (static_cast<std::uint64_t>(right) << 32) | left;
-    StoreBigEndian(Permute(preOutput, 64, kFinalPermutation), output);
-    // What was derived from the key and the block goes with the call.
-    WipeValue(keys);
-    WipeValue(permuted);
-    WipeValue(left);
-    WipeValue(right);
-    WipeValue(preOutput);
+    KeySchedule schedule = MakeKeySchedule(key);
+    DesWithSchedule(direction, schedule, input, output);
+    WipeValue(schedule);
 }
 
 void TripleDesEdeBlock(DesDirection direction, std::span<const std::uint8_t, 16> key,
                        std::span<const std::uint8_t, 8> input, std::span<std::uint8_t, 8> output) noexcept {
-    const std::span<const std::uint8_t, 8> k1 = key.first<8>();
-    const std::span<const std::uint8_t, 8> k2 = key.last<8>();
-    const bool decrypt = direction == DesDirection::kDecrypt;
-    const DesDirection outer = decrypt ? DesDirection::kDecrypt : DesDirection::kEncrypt;
-    const DesDirection inner = decrypt ? DesDirection::kEncrypt : DesDirection::kDecrypt;
-    std::array<std::uint8_t, 8> first{};
-    std::array<std::uint8_t, 8> second{};
-    DesCryptBlock(outer, k1, input, first);
-    DesCryptBlock(inner, k2, first, second);
-    DesCryptBlock(outer, k1, second, output);
+    KeySchedule first = MakeKeySchedule(key.first<8>());
+    KeySchedule second = MakeKeySchedule(key.last<8>());
+    TripleDesWithSchedules(direction, first, second, input, output);
     WipeValue(first);
     WipeValue(second);
 }
@@ -188,11 +317,14 @@ std::size_t EncryptBytes(std::span<const std::uint8_t> key, std::span<const std:
     if (output.size() < outputSize)
         throw OvException("The output buffer of the password encryption is too small!");
 
-    const auto encryptBlock = [&key](std::span<const std::uint8_t, 8> in, std::span<std::uint8_t, 8> out) {
+    // The key schedules are worked out once for all the blocks, and wiped after them.
+    KeySchedule first = MakeKeySchedule(key.first<8>());
+    KeySchedule second = key.size() == 16 ? MakeKeySchedule(key.subspan<8, 8>()) : KeySchedule{};
+    const auto encryptBlock = [&](std::span<const std::uint8_t, 8> in, std::span<std::uint8_t, 8> out) {
         if (key.size() == 16) {
-            TripleDesEdeBlock(DesDirection::kEncrypt, key.first<16>(), in, out);
+            TripleDesWithSchedules(DesDirection::kEncrypt, first, second, in, out);
         } else {
-            DesCryptBlock(DesDirection::kEncrypt, key.first<8>(), in, out);
+            DesWithSchedule(DesDirection::kEncrypt, first, in, out);
         }
     };
     const std::size_t whole = input.size() / kBlockSize;
@@ -207,6 +339,8 @@ std::size_t EncryptBytes(std::span<const std::uint8_t> key, std::span<const std:
         encryptBlock(last, output.subspan(whole * kBlockSize).first<8>());
         WipeValue(last);
     }
+    WipeValue(first);
+    WipeValue(second);
     return outputSize;
 }
 

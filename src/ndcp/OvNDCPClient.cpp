@@ -24,7 +24,8 @@ OvNDCPClient::OvNDCPClient(QObject* owner, ClientEnvironment environment)
     : QObject(owner),
       network_(std::move(environment.network)),
       clock_(environment.clock ? environment.clock : &SystemClock()) {
-    OpenTransport(environment.openTransport ? environment.openTransport : TransportFactory(OpenUdpTransport));
+    OpenTransport(environment.openTransport ? environment.openTransport : TransportFactory(OpenUdpTransport),
+                  environment.receiveBuffer);
 }
 
 void OvNDCPClient::StartSweep() {
@@ -44,8 +45,8 @@ void OvNDCPClient::StopSweepWhenIdle() {
         Qt::QueuedConnection);
 }
 
-void OvNDCPClient::OpenTransport(const TransportFactory& open) {
-    transport_ = open(network_.localAddress, kRequestedReceiveBuffer);
+void OvNDCPClient::OpenTransport(const TransportFactory& open, int receiveBuffer) {
+    transport_ = open(network_.localAddress, receiveBuffer);
     if (!transport_) RaiseNDCPError(kSocketNotReady);
     transport_->OnReadable(this, [this] { ReadPendingDatagrams(); });
 }

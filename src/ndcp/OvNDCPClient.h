@@ -20,13 +20,22 @@
 #include "vars/LocaleSettings.h"
 #include "vars/OvNDCPVarList.h"
 
-// What a client reaches the world through: where its transport comes from, where requests go and
-// answers come from, and the clock it reads. The defaults are the UDP transport, the process-wide
-// network setting and the system clock; tests give an in-memory transport and a manual clock.
+// The receive buffer a client asks its transport for, in bytes: room for what arrives while the
+// event loop is busy, such as while a synchronous discovery hands thousands of collected answers
+// to the list. The kernel doubles the 16 MiB for its own accounting and charges a small datagram
+// some 800 bytes, so about 40,000 fit. Only a privileged process gets more than the system's
+// limit; the others keep what it grants.
+inline constexpr int kClientReceiveBuffer = 16 * 1024 * 1024;
+
+// What a client reaches the world through: where its transport comes from and the receive buffer
+// it asks for, where requests go and answers come from, and the clock it reads. The defaults are
+// the UDP transport, the process-wide network setting and the system clock; tests give an
+// in-memory transport and a manual clock, benchmarks a smaller buffer, as a stock system grants.
 struct ClientEnvironment {
     TransportFactory openTransport;
     NDCPNetworkSetting network;
     Clock* clock = nullptr;  // outlives the client
+    int receiveBuffer = kClientReceiveBuffer;
 };
 
 // The UDP transport, NetworkSetting() as it is now and the system clock.
@@ -64,11 +73,7 @@ class OvNDCPClient : public QObject {
 public:
     static constexpr int kSweepIntervalMs = 20;
     static constexpr int kDestructionWaitMs = 6000;
-    // Room for what arrives while the event loop is busy, such as while a synchronous discovery
-    // hands thousands of collected answers to the list: the kernel doubles the 16 MiB for its
-    // own accounting and charges a small datagram some 800 bytes, so about 40,000 fit. Only a
-    // privileged process gets more than the system's limit; the others keep what it grants.
-    static constexpr int kRequestedReceiveBuffer = 16 * 1024 * 1024;
+    static constexpr int kRequestedReceiveBuffer = kClientReceiveBuffer;
     static constexpr int kReadBudgetMs = 5;
 
     // Opens the transport; raises kSocketNotReady when it cannot be set up.
@@ -114,7 +119,7 @@ public:
     void SetLocale(const LocaleSettings& locale) { locale_ = locale; }
 
 private:
-    void OpenTransport(const TransportFactory& open);
+    void OpenTransport(const TransportFactory& open, int receiveBuffer);
     // Handles the datagrams waiting on the transport, one full handling each, for at most
     // kReadBudgetMs; the rest waits for the next readiness notification, so that timers and
     // repaints keep their turn during a burst of answers.

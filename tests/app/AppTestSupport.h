@@ -163,7 +163,10 @@ protected:
     void CreateForm(int timeout = 20) {
         form = std::make_unique<TMainForm>(nullptr, responder.Environment());
         form->InitialTimer().stop();
-        form->SetShellOpener([this](const QString& text) { opened.push_back(text); });
+        form->SetShellOpener([this](const QString& text) {
+            opened.push_back(text);
+            return desktopOpens;
+        });
         if (form->DeviceListBinding() != nullptr) form->DeviceListBinding()->Request.Timeout = timeout;
     }
     [[nodiscard]] QString Status() const { return Child<OvStatusBar>(*form, "StatusBar").SimpleText(); }
@@ -187,4 +190,5 @@ protected:
     FakeNetwork responder;
     std::unique_ptr<TMainForm> form;
     std::vector<QString> opened;
+    bool desktopOpens = true;  // what the desktop's open answers
 };

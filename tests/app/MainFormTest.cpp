@@ -141,7 +141,10 @@ TEST_F(MainFormTest, AnEmptyListSaysWhy) {
 TEST_F(MainFormTest, AFailedSetUpStaysOnTheStatusBarAndTheCommandsReportIt) {
     responder.FailOpen(true);
     form = std::make_unique<TMainForm>(nullptr, responder.Environment());
-    form->SetShellOpener([this](const QString& text) { opened.push_back(text); });
+    form->SetShellOpener([this](const QString& text) {
+        opened.push_back(text);
+        return true;
+    });
     const QString message = QStringLiteral("Socket not ready!Please check if the network is ready.");
     EXPECT_EQ(Status(), message);
     EXPECT_EQ(form->DeviceListBinding(), nullptr);
@@ -225,17 +228,35 @@ TEST_F(MainFormTest, MenuButtonsLightUpUnderThePointerAndTheRestOfTheWindowTurns
     }
 }
 
-TEST_F(MainFormTest, ManageAndDoubleClickOpenTheSelectedDevicesAddressAsItIs) {
+TEST_F(MainFormTest, ManageAndDoubleClickOpenTheSelectedDevicesAddressAndSayWhenTheDesktopCannot) {
     struct Case {
         const char* name;
         const char* ip;
         bool selected;
+        bool opens;  // what the desktop answers
         std::vector<QString> manage, doubleClick;
+        const char* manageStatus;
+        const char* doubleClickStatus;
     };
     const Case cases[] = {
-        {"selected row", "192.168.0.5", true, {"http://192.168.0.5/"}, {"\\\\192.168.0.5"}},
-        {"empty address", "", true, {"http:///"}, {"\\\\"}},
-        {"no row selected", "192.168.0.5", false, {}, {}},
+        {"selected row",
+         "192.168.0.5",
+         true,
+         true,
+         {"http://192.168.0.5/"},
+         {"\\\\192.168.0.5"},
+         "unchanged",
+         "unchanged"},
+        {"empty address", "", true, true, {"http:///"}, {"\\\\"}, "unchanged", "unchanged"},
+        {"no row selected", "192.168.0.5", false, false, {}, {}, "unchanged", "unchanged"},
+        {"the desktop cannot open it",
+         "192.168.0.5",
+         true,
+         false,
+         {"http://192.168.0.5/"},
+         {"\\\\192.168.0.5"},
+         "The desktop could not open http://192.168.0.5/.",
+         "The desktop could not open smb://192.168.0.5/."},
     };
     CreateForm();
     form->show();
@@ -245,14 +266,17 @@ TEST_F(MainFormTest, ManageAndDoubleClickOpenTheSelectedDevicesAddressAsItIs) {
         List().AppendRow(
             {"KVX-770B", "Storage-1", "001122334401", QString::fromLatin1(c.ip), "255.255.255.0"});
         List().SelectRow(c.selected ? 0 : -1);
+        desktopOpens = c.opens;
         form->ShowStatus(QStringLiteral("unchanged"));
         opened.clear();
         ClickButton("IMG_Manage2");
         EXPECT_EQ(opened, c.manage);
+        EXPECT_EQ(Status(), QString::fromLatin1(c.manageStatus));
+        form->ShowStatus(QStringLiteral("unchanged"));
         opened.clear();
         QTest::mouseDClick(List().viewport(), Qt::LeftButton, {}, QPoint(300, 300));  // below the row
         EXPECT_EQ(opened, c.doubleClick);
-        EXPECT_EQ(Status(), QStringLiteral("unchanged"));
+        EXPECT_EQ(Status(), QString::fromLatin1(c.doubleClickStatus));
     }
 }
 
@@ -386,6 +410,48 @@ TEST_F(MainFormCommandsTest, ScreenReadersSeeNamedPushButtonsThatPressAndPassOve
     }
 }
 
+TEST_F(MainFormCommandsTest, ScreenReadersSeeOnlyTheListsShownColumnsAndCellsThatFollowASort) {
+    ShowWithOneDevice();
+    List().AppendRow({"KVX-770B", "Storage-2", "001122334402", "10.0.0.2", "255.0.0.0"});
+    QAccessibleInterface* const list = QAccessible::queryAccessibleInterface(&List());
+    ASSERT_NE(list, nullptr);
+    QAccessibleTableInterface* const table = list->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::Table);
+    const QStringList headers = {"Device Name", "MAC Address", "IP Address", "Netmask"};
+    const QStringList first = {"Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"};
+    const QStringList second = {"Storage-2", "001122334402", "10.0.0.2", "255.0.0.0"};
+    const auto children = [list] {
+        QStringList texts;
+        for (int i = 0; i < list->childCount(); ++i) texts << list->child(i)->text(QAccessible::Name);
+        return texts;
+    };
+    EXPECT_EQ(children(), headers + first + second);  // no "Module Name", no "KVX-770B"
+    ASSERT_EQ(table->columnCount(), 4);
+    EXPECT_EQ(table->rowCount(), 2);
+    for (int column = 0; column < 4; ++column) {
+        SCOPED_TRACE(column);
+        EXPECT_EQ(table->columnDescription(column), headers[column]);
+        QAccessibleInterface* const cell = table->cellAt(1, column);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->role(), QAccessible::Cell);
+        EXPECT_EQ(cell->tableCellInterface()->columnIndex(), column);
+        EXPECT_EQ(cell->tableCellInterface()->rowIndex(), 1);
+        EXPECT_EQ(list->indexOfChild(cell), 2 * 4 + column);
+        EXPECT_EQ(cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
+                  headers[column]);
+    }
+    EXPECT_EQ(table->cellAt(0, 4), nullptr);
+
+    List().header()->setSortIndicator(3, Qt::AscendingOrder);  // by IP address
+    EXPECT_EQ(children(), headers + second + first);
+    EXPECT_TRUE(table->selectRow(1));
+    EXPECT_EQ(List().SelectedRow(), 1);
+    EXPECT_EQ(table->selectedRows(), QList<int>{1});
+    EXPECT_TRUE(table->cellAt(1, 2)->state().selected);
+    EXPECT_FALSE(table->cellAt(0, 2)->state().selected);
+}
+
 TEST_F(MainFormTest, TheListSortsByAddressAsNumbersBetweenCommandsAndCopiesTheSelectedRow) {
     CreateForm();
     form->show();
@@ -423,8 +489,9 @@ TEST_F(MainFormTest, TheListSortsByAddressAsNumbersBetweenCommandsAndCopiesTheSe
     EXPECT_EQ(
         QGuiApplication::clipboard()->text(),
         "Device Name\tMAC Address\tIP Address\tNetmask\nStorage-3\t001122334403\t10.0.0.3\t255.0.0.0\n");
-    ASSERT_EQ(List().actions().size(), 1);
-    EXPECT_EQ(List().actions().front()->text(), "&Copy");
+    QStringList entries;
+    for (const QAction* action : List().actions()) entries << action->text();
+    EXPECT_EQ(entries, QStringList({"&Copy", "&Export list..."}));
 }
 
 }  // namespace

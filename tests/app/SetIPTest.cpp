@@ -376,6 +376,9 @@ TEST_F(SetIPTest, ADeviceOutsideItsAdaptersNetworkIsMarkedAndSetThroughThatAdapt
     ClickButton("IMG_Manage1");
     EXPECT_EQ(opened.back(), QStringLiteral("http://192.168.1.50/"));
     EXPECT_EQ(Status(), reason);
+    desktopOpens = false;  // both reasons, the failure first
+    ClickButton("IMG_Manage1");
+    EXPECT_EQ(Status(), "The desktop could not open http://192.168.1.50/. " + reason);
 
     const std::size_t sent = responder.Requests().size();
     Type(u"10.198.2.50\t255.255.255.0\tsecret\n");

@@ -1,5 +1,5 @@
 // The list writers through the discover command, on the in-memory network, with the names devices
-// may send: the JSON is read back by Qt's parser and the CSV by an RFC 4180 reader written here.
+// may send: the JSON is read back by Qt's parser and the CSV by the tests' RFC 4180 reader.
 #include <sstream>
 #include <string>
 #include <vector>
@@ -10,6 +10,7 @@
 
 #include "cli/CliHelp.h"
 #include "cli/CliProgram.h"
+#include "testkit/CsvRecords.h"
 #include "testkit/FakeDevicesTest.h"
 
 namespace {
@@ -50,40 +51,6 @@ const std::vector<HostileName> kNames = {
 std::string MacOf(std::size_t i) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     return std::string("0011223344") + kDigits[i >> 4 & 0xF] + kDigits[i & 0xF];
-}
-
-// Reads RFC 4180 records: fields in double quotes may hold anything, "" standing for one quote.
-std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        std::string& field = records.back().back();
-        if (quoted) {
-            if (c != '"') {
-                field += c;
-            } else if (i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else {
-                quoted = false;
-            }
-        } else if (c == '"') {
-            EXPECT_TRUE(field.empty()) << "a quote inside an unquoted field";
-            quoted = true;
-        } else if (c == ',') {
-            records.back().emplace_back();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-            records.emplace_back(1);
-        } else {
-            EXPECT_NE(c, '\n') << "a line break outside quotes";
-            field += c;
-        }
-    }
-    EXPECT_FALSE(quoted);
-    if (records.back() == std::vector<std::string>(1)) records.pop_back();
-    return records;
 }
 
 class CliWritersTest : public FakeDevicesTest {

@@ -18,6 +18,7 @@
 
 #include "device/DeviceProfile.h"
 #include "errors/Messages.h"
+#include "ndcp/UdpTransport.h"
 #include "testkit/AnswerBuilder.h"
 #include "testkit/EventLoopWait.h"
 #include "testkit/LoopbackResponder.h"
@@ -64,7 +65,7 @@ protected:
 
     // Sends a Discover whose callback records the device names of successful answers, then runs
     // `during` inside each callback.
-    void Discover(std::function<void()> during = {}) {
+    void Discover(std::function<void()> during = {}, std::int32_t timeout = 50) {
         ClientInstance()->SendRequest(
             "FFFFFFFFFFFF", "kestu", vars, kDiscoverCommand,
             OvNDCPCallback([this, during](const OvNDCPError& outcome, const OvNDCPVarList& answer) {
@@ -75,7 +76,7 @@ protected:
                 names.push_back(answer.Var(0).Parts->Part(1).Value);
                 if (during) during();
             }),
-            50);
+            timeout);
     }
 
     [[nodiscard]] static std::vector<std::string> NamesUpTo(int count) {
@@ -97,6 +98,33 @@ TEST_F(ClientBurstTest, BurstOfManyBatchesArrivesWholeAndInOrder) {
     Discover();
     ASSERT_TRUE(ProcessEventsUntil([&] { return ended; }, 3000));
     EXPECT_EQ(names, NamesUpTo(300));
+}
+
+TEST_F(ClientBurstTest, BurstWhileTheEventLoopIsBlockedWaitsInMemoryNotInTheSocket) {
+    // The responder answers on this thread, so the event loop is blocked for the whole burst of
+    // about 200 ms, more than ten times what the socket's buffer holds: only a reader that takes
+    // the datagrams off the socket meanwhile keeps them all.
+    if (!UdpTransportHasReader()) GTEST_SKIP() << "this transport reads on the event loop's thread";
+    constexpr int kAnswers = 2000;
+    constexpr int kReceiveBuffer = 64 * 1024;
+    owner = std::make_unique<QObject>();
+    ClientEnvironment environment = RealEnvironment();
+    environment.receiveBuffer = kReceiveBuffer;
+    StartClient(owner.get(), environment);
+    EXPECT_EQ(ClientInstance()->ReceiveBufferSize(), 2 * kReceiveBuffer)
+        << "the system doubles what it grants";
+    responder->SetHandler([](LoopbackResponder& r, const std::vector<std::uint8_t>& request) {
+        for (int i = 1; i <= kAnswers; ++i) {
+            r.Reply(DiscoveryAnswer(request[kOffsetSequence], i));
+            if (i % 10 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    // A time-out long enough for a slow build to send the whole burst; the test ends with the last
+    // answer.
+    Discover({}, 1000);
+    ProcessEventsUntil([&] { return names.size() >= static_cast<std::size_t>(kAnswers); }, 10000);
+    EXPECT_EQ(names, NamesUpTo(kAnswers));
+    ClientInstance()->SetDestructionWait(std::chrono::milliseconds(0));
 }
 
 TEST_F(ClientBurstTest, EventLoopRunsBetweenSlicesOfASlowBurst) {

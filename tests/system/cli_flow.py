@@ -63,8 +63,8 @@ class Flow:
         self.stop_sim()
         self.sim_log = os.path.join(self.args.artefacts, f"ndcp-sim-{name}.log")
         open(self.sim_log, "w").close()
-        command = ["ip", "netns", "exec", self.args.dev_ns, self.args.sim, "--port", str(nc.DEVICE_PORT),
-                   "--log", self.sim_log, "--password", PASSWORD, "--twice", *options]
+        command = ["ip", "netns", "exec", self.args.dev_ns, self.args.sim, "--bind", "0.0.0.0",
+                   "--port", str(nc.DEVICE_PORT), "--log", self.sim_log, "--password", PASSWORD, "--twice", *options]
         if hostile:
             command += ["--device", f"{HOSTILE_ESCAPED},{HOSTILE_MAC},192.168.0.50,{NETMASK}"]
         self.sim = subprocess.Popen(command)

@@ -37,11 +37,12 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_FALSE(o.devices.has_value() || o.status.has_value() ||
                                   o.exitAfterSeconds.has_value());
                      EXPECT_EQ(o.model + " " + o.otherModel + " " + o.password, "KVX-770B KVX-550A admin");
-                     EXPECT_EQ(Ipv4ToText(o.bind) + ":" + std::to_string(o.port), "0.0.0.0:64512");
+                     EXPECT_EQ(Ipv4ToText(o.bind) + ":" + std::to_string(o.port), "127.0.0.1:64512");
                      EXPECT_TRUE(o.logPath.empty() && o.malformed.empty());
                      EXPECT_FALSE(o.floodSeconds.has_value());
                      EXPECT_EQ(o.floodRate, 5000u);
                  }},
+        GoodCase{"short_help", {"-h"}, [](const SimOptions& o) { EXPECT_TRUE(o.help); }},
         GoodCase{"flood_with_fractions_at_the_highest_rate",
                  {"--flood", "0.25", "--flood-rate=1000000"},
                  [](const SimOptions& o) {
@@ -241,11 +242,11 @@ TEST(BuildDevicesTest, NumberingStartsAtTheFirstNumberAndRunsOnIntoTheOtherModel
 TEST(HelpTextTest, DocumentsEveryOptionAndKind) {
     const std::string help = HelpText();
     for (const std::string_view option :
-         {"--devices ",      "--model ",  "--other-models ", "--other-model ", "--device ",
-          "--password ",     "--twice ",  "--shuffle ",      "--delay ",       "--jitter ",
-          "--burst-gap-us ", "--status ", "--malformed[",    "--seed ",        "--bind ",
-          "--port ",         "--sndbuf ", "--log ",          "--quiet ",       "--count-answers ",
-          "--exit-after ",   "--help ",   "--flood ",        "--flood-rate ",  "--first-number "}) {
+         {"--devices ",      "--model ",    "--other-models ", "--other-model ", "--device ",
+          "--password ",     "--twice ",    "--shuffle ",      "--delay ",       "--jitter ",
+          "--burst-gap-us ", "--status ",   "--malformed[",    "--seed ",        "--bind ",
+          "--port ",         "--sndbuf ",   "--log ",          "--quiet ",       "--count-answers ",
+          "--exit-after ",   "-h, --help ", "--flood ",        "--flood-rate ",  "--first-number "}) {
         EXPECT_NE(help.find("\n  " + std::string(option)), std::string::npos) << option;
     }
     for (const MalformedKind kind : AllMalformedKinds()) {

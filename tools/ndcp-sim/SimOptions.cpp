@@ -234,7 +234,8 @@ constexpr OptionRule kOptions[] = {
 std::size_t ApplyOption(SimOptions& options, std::span<const std::string_view> args, std::size_t index) {
     const std::string_view arg = args[index];
     const std::size_t equals = arg.find('=');
-    const std::string_view name = arg.substr(0, equals);
+    // -h is the one short option: what a user types first when asking for help.
+    const std::string_view name = arg == "-h" ? std::string_view("--help") : arg.substr(0, equals);
     const OptionRule* rule = name.starts_with("--") ? FindOption(name) : nullptr;
     if (rule == nullptr) {
         Fail(arg.starts_with("-") ? "Unknown option " + Quoted(name) + "; see --help."
@@ -373,14 +374,17 @@ Misbehaviour
   --seed N               seed of --jitter and --shuffle (default 1)
 
 Socket and run
-  --bind ADDR            local IPv4 address (default 0.0.0.0)
+  --bind ADDR            local IPv4 address (default 127.0.0.1, so that only programs on this
+                         machine hear the devices; 0.0.0.0 answers on every network, which
+                         belongs in a private network namespace, never on a real network,
+                         where the simulated devices would answer other people's utilities)
   --port P               UDP port (default [PORT]; 0 picks a free one, see the listening line)
   --sndbuf BYTES         send buffer size asked for (default 8388608; 0 keeps the system's)
   --log FILE             log file (default standard error)
   --quiet                log requests, changes and the summary but not each answer
   --count-answers        also print the summary line on standard output at exit
   --exit-after SECONDS   stop after that long (fractions allowed); SIGINT and SIGTERM stop too
-  --help                 show this text
+  -h, --help             show this text
 
 Log: one line per event, fields as key=value separated by blanks:
   t=EPOCH.MICROSECONDS ev=listening addr=A port=P devices=N sndbuf=BYTES

@@ -49,7 +49,9 @@ struct SimOptions {
     // Seconds of unsolicited malformed datagrams from the first request read on, at floodRate a second.
     std::optional<double> floodSeconds;
     std::uint32_t floodRate = 5000;
-    Ipv4Address bind{};
+    // Loopback unless told otherwise: on a real network the simulated devices would answer other
+    // people's utilities.
+    Ipv4Address bind{127, 0, 0, 1};
     std::uint16_t port = kDevicePort;
     std::string logPath;  // empty: standard error
     bool quiet = false;

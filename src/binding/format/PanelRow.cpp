@@ -31,7 +31,7 @@ private:
             label_ += '%';
             ++at_;
         } else if (c == '%') {
-            specifier_.assign(1, '%');
+            specifierFrom_ = at_;
             depth_ = 0;
             inSpecifier_ = true;
             entered = true;
@@ -51,10 +51,8 @@ private:
         bool reread = false;
         switch (c) {
             case 'n':
-                specifier_ += c;
                 if (!LastAt(at_) && depth_ == 0) {
-                    ++at_;
-                    specifier_ += format_[at_];  // the delimiter
+                    ++at_;  // the delimiter
                     ended = !LastAt(at_) && !BraceAfter(at_);
                 }
                 break;
@@ -63,15 +61,12 @@ private:
             case 'i':
             case 's':
             case 'u':
-                specifier_ += c;
                 ended = !LastAt(at_) && depth_ == 0 && !BraceAfter(at_);
                 break;
             case '{':
-                specifier_ += c;
                 ++depth_;
                 break;
             case '}':
-                specifier_ += c;
                 --depth_;
                 ended = depth_ == 0;
                 break;
@@ -80,13 +75,14 @@ private:
                 reread = true;  // read again as literal text
                 break;
             default:
-                specifier_ += c;
                 break;
         }
         if (ended) inSpecifier_ = false;
         if (ended || (!reread && LastAt(at_))) {
-            items_.push_back({PanelItem::Kind::Specifier, specifier_});
-            specifier_.clear();
+            // The specifier runs from its "%" up to this character, or up to the next "%".
+            const std::size_t end = reread ? at_ : at_ + 1;
+            items_.push_back({PanelItem::Kind::Specifier,
+                              std::string(format_.substr(specifierFrom_, end - specifierFrom_))});
         }
         if (!reread) ++at_;
     }
@@ -96,7 +92,7 @@ private:
     bool inSpecifier_ = false;
     int depth_ = 0;  // of the braces inside the specifier
     std::string label_;
-    std::string specifier_;
+    std::size_t specifierFrom_ = 0;  // where the specifier being read starts, at its "%"
     std::vector<PanelItem> items_;
 };
 
@@ -106,14 +102,12 @@ std::vector<PanelItem> ParsePanelRow(std::string_view format) { return PanelRowR
 
 std::vector<std::string> SplitSpecifiers(std::string_view format) {
     std::vector<std::string> specifiers;
-    std::string specifier;
-    for (std::size_t at = 0; at < format.size(); ++at) {
-        if (format[at] == '%' && at > 0) {
-            specifiers.push_back(std::move(specifier));
-            specifier.clear();
-        }
-        specifier += format[at];
+    std::size_t from = 0;
+    while (from < format.size()) {
+        const std::size_t next = format.find('%', from + 1);
+        const std::string_view specifier = format.substr(from, next - from);
+        if (next != std::string_view::npos || specifier != "%") specifiers.emplace_back(specifier);
+        from = next;
     }
-    if (!specifier.empty() && specifier != "%") specifiers.push_back(std::move(specifier));
     return specifiers;
 }
