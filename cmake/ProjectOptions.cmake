@@ -28,3 +28,7 @@ if(OV_SANITIZE)
     add_compile_definitions(_GLIBCXX_ASSERTIONS)
     add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Every symbol of a program bound at start, as Debian builds its packages, so that the relocations
+# are read-only before the program reads anything from the network.
+add_link_options(LINKER:-z,now)

@@ -19,6 +19,7 @@
 #   NETNS_WS_IF, NETNS_DEV_IF       the names of netns_up's veth ends inside them
 #   NETNS_SIM_PORT                  the devices' UDP port
 #   NETNS_LAST_PID, NETNS_SIM_PID   the last process started, and the last simulator
+#   NETNS_DISPLAY                   the X display netns_start_xvfb started
 #
 # Reverse-path filtering (net.ipv4.conf.*.rp_filter; the higher of "all" and the interface's
 # value counts) decides whether the kernel takes in a datagram by its source address. Strict mode
@@ -223,6 +224,22 @@ netns_start_sim_in() {
         cat "$log" >&2
         return 1
     fi
+}
+
+# netns_start_xvfb NS FOLDER: starts a virtual X display (Xvfb, 1024x768 at 96 dpi) on a free
+# display number in the namespace NS, writing that number to FOLDER/display and Xvfb's messages
+# to FOLDER/xvfb.log, and sets NETNS_DISPLAY (":N"). Fails, printing the messages, when it does
+# not start within 15 seconds.
+netns_start_xvfb() {
+    local ns=$1 folder=$2
+    netns_spawn "$ns" Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp \
+        3>"$folder/display" 2>"$folder/xvfb.log"
+    if ! netns_wait_for "$folder/display" '^[0-9]+$' 15 "$NETNS_LAST_PID"; then
+        cat "$folder/xvfb.log" >&2
+        return 1
+    fi
+    # shellcheck disable=SC2034 # for the scripts that source this file
+    NETNS_DISPLAY=":$(head -n 1 "$folder/display")"
 }
 
 # Prints every simulator log in the folder to standard error, each under its name: what a failed

@@ -117,11 +117,8 @@ add_device_network() {
 
 # Starts Xvfb in the workstation namespace on a free display and sets DISPLAY_NAME.
 start_display() {
-    netns_spawn "$NETNS_WS" Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp \
-        3>"$artefacts/display" 2>"$artefacts/xvfb.log"
-    netns_wait_for "$artefacts/display" '^[0-9]+$' 15 "$NETNS_LAST_PID" ||
-        fail "Xvfb did not start: $(cat "$artefacts/xvfb.log")"
-    DISPLAY_NAME=":$(head -n 1 "$artefacts/display")"
+    netns_start_xvfb "$NETNS_WS" "$artefacts" || fail "Xvfb did not start"
+    DISPLAY_NAME=$NETNS_DISPLAY
 }
 
 check_prerequisites
