@@ -35,13 +35,14 @@ bool HelpRequested(int argc, char** argv) {
 
 void PrintHelp() {
     const std::string text =
-        "Usage: orvalan-config [QT OPTION]...\n"
+        "Usage: orvalan-config\n"
         "Finds " +
         std::string(kModelName) +
         " storage devices on every network adapter, lists them, sets a device's IP\n"
         "address and netmask, and opens its web pages or network share.\n\n"
-        "It has no options of its own; Qt's, such as -platform and -display, apply.\n"
-        "orvalan-ndcp does the same from a command line: orvalan-ndcp --help.\n";
+        "It takes no options besides this one, and ignores Qt's (such as -style); QT_QPA_PLATFORM\n"
+        "and DISPLAY choose where the window opens. orvalan-ndcp does the same from a command\n"
+        "line: orvalan-ndcp --help.\n";
     std::fputs(text.c_str(), stdout);
 }
 
