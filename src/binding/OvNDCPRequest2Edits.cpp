@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "device/DeviceText.h"
 #include "errors/OvException.h"
 #include "ndcp/OvNDCPClient.h"
 #include "vars/TextHelpers.h"
@@ -11,6 +12,15 @@
 namespace {
 
 constexpr std::int32_t kMacAddressPartId = 2;
+
+// A value as the list shows it. A device's texts are bytes in no declared character set: read as
+// UTF-8 where they are valid, every other byte as Latin-1, as the command line reads them, so that
+// a Latin-1 name shows as written and exports as the command line lists it.
+QString ListText(const std::string& value) {
+    const bool ascii =
+        std::all_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return QString::fromStdString(ascii ? value : DeviceTextAsUtf8(value));
+}
 
 LocaleSettings CurrentLocale() {
     const OvNDCPClient* client = ClientInstance();
@@ -161,7 +171,7 @@ void OvNDCPRequest2Edits::AddRow(std::uint8_t command) {
     if (command == kDiscoverCommand && oneStructuredVariable && IsDuplicateDevice(layout)) return;
     QStringList texts;
     texts.reserve(static_cast<qsizetype>(layout.columns.size()));
-    for (const Column& column : layout.columns) texts.push_back(QString::fromStdString(ColumnValue(column)));
+    for (const Column& column : layout.columns) texts.push_back(ListText(ColumnValue(column)));
     const QVariant adapter = QVariant::fromValue(ResponseAdapter());
     if (gatheringRows_) {
         gatheredRows_.push_back(std::move(texts));

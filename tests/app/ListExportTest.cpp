@@ -22,7 +22,8 @@ using Records = std::vector<std::vector<std::string>>;
 // A name with quotes, commas and bytes above 0x7F (UTF-8 "ü" and a cup of coffee).
 const FakeDevice kQuoted{"KVX-770B", "say \"hi\", B\xC3\xBCro \xE2\x98\x95, 2", "001122334402", "10.0.0.2",
                          "255.0.0.0"};
-const FakeDevice kPlain{"KVX-770B", "Storage-1", "001122334401", "192.168.0.101", "255.255.255.0"};
+// A name in Latin-1 ("café"), as a device may send it: written out as UTF-8, as the command line does.
+const FakeDevice kPlain{"KVX-770B", "Storage-1 caf\xE9", "001122334401", "192.168.0.101", "255.255.255.0"};
 const QString kCsv = QStringLiteral("CSV (*.csv)");
 const QString kJson = QStringLiteral("JSON (*.json)");
 
@@ -30,7 +31,7 @@ const QString kJson = QStringLiteral("JSON (*.json)");
 const Records kExpected = {
     {"name", "mac", "ip", "netmask", "module", "adapter"},
     {kQuoted.name, kQuoted.mac, kQuoted.ip, kQuoted.netmask, "KVX-770B", "eth0"},
-    {kPlain.name, kPlain.mac, kPlain.ip, kPlain.netmask, "KVX-770B", "eth0"},
+    {"Storage-1 caf\xC3\xA9", kPlain.mac, kPlain.ip, kPlain.netmask, "KVX-770B", "eth0"},
 };
 
 Records ReadJson(const QByteArray& text) {
