@@ -30,5 +30,8 @@ if(OV_SANITIZE)
 endif()
 
 # Every symbol of a program bound at start, as Debian builds its packages, so that the relocations
-# are read-only before the program reads anything from the network.
-add_link_options(LINKER:-z,now)
+# are read-only before the program reads anything from the network. An ELF linker's option: the
+# Windows build's PE linker has none such.
+if(NOT WIN32)
+    add_link_options(LINKER:-z,now)
+endif()
