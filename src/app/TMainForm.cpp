@@ -287,9 +287,10 @@ void TMainForm::WireListCommands() {
     exportList->setObjectName(QStringLiteral("ExportList"));
     connect(exportList, &QAction::triggered, this, &TMainForm::ExportList);
     list.addAction(exportList);
-    // An empty list has nothing to export.
-    const auto followRows = [exportList, &list] { exportList->setEnabled(list.RowCount() > 0); };
+    // An empty list has nothing to export. The count comes from the model, which also signals
+    // while the list is being destroyed around it.
     const QAbstractItemModel* const rows = list.model();
+    const auto followRows = [exportList, rows] { exportList->setEnabled(rows->rowCount() > 0); };
     connect(rows, &QAbstractItemModel::rowsInserted, exportList, followRows);
     connect(rows, &QAbstractItemModel::rowsRemoved, exportList, followRows);
     connect(rows, &QAbstractItemModel::modelReset, exportList, followRows);
