@@ -1,6 +1,9 @@
 #include "testkit/SimulatorProcess.h"
 
+#include <csignal>
 #include <fstream>
+
+#include <sys/prctl.h>
 
 #include "testkit/EventLoopWait.h"
 #include "testkit/SimLogFields.h"
@@ -34,6 +37,9 @@ SimulatorProcess::SimulatorProcess(const QString& program, const QStringList& ex
     command += {program, "--bind", place.bind, "--port", QString::number(place.port), "--log", logPath_};
     command += extraArguments;
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A test that dies takes its simulator along: one left running would hold the test runner's
+    // output open and keep it waiting until its time-out.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(command.front(), command.mid(1));
     if (!process_.waitForStarted(kStartTimeoutMs)) {
         error_ = "ndcp-sim did not start: " + process_.errorString().toStdString();
