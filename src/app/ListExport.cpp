@@ -9,13 +9,13 @@
 
 namespace {
 
-struct FormatSpec {
+struct FileKind {
     ListFormat format;
     const char* filter;
     const char* extension;
 };
 
-constexpr FormatSpec kFormats[] = {
+constexpr FileKind kFormats[] = {
     {ListFormat::Csv, "CSV (*.csv)", ".csv"},
     {ListFormat::Json, "JSON (*.json)", ".json"},
 };
@@ -29,18 +29,18 @@ constexpr FormatSpec kFormats[] = {
 
 QString ExportFilters() {
     QStringList filters;
-    for (const FormatSpec& spec : kFormats) filters << QString::fromLatin1(spec.filter);
+    for (const FileKind& kind : kFormats) filters << QString::fromLatin1(kind.filter);
     return filters.join(QStringLiteral(";;"));
 }
 
 ExportTarget ExportTargetFor(const ExportChoice& choice) {
-    for (const FormatSpec& spec : kFormats) {
-        if (choice.fileName.endsWith(QLatin1String(spec.extension), Qt::CaseInsensitive))
-            return {choice.fileName, spec.format};
+    for (const FileKind& kind : kFormats) {
+        if (choice.fileName.endsWith(QLatin1String(kind.extension), Qt::CaseInsensitive))
+            return {choice.fileName, kind.format};
     }
-    const FormatSpec* chosen = &kFormats[0];
-    for (const FormatSpec& spec : kFormats) {
-        if (choice.filter == QLatin1String(spec.filter)) chosen = &spec;
+    const FileKind* chosen = &kFormats[0];
+    for (const FileKind& kind : kFormats) {
+        if (choice.filter == QLatin1String(kind.filter)) chosen = &kind;
     }
     return {choice.fileName + QLatin1String(chosen->extension), chosen->format};
 }
