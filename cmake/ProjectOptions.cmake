@@ -19,6 +19,17 @@ function(ov_configure_target target)
     endif()
 endfunction()
 
+# ov_add_program(name library): one of the installed programs, main.cpp alone linked to the library
+# that holds the rest, installed with the data files both programs share (target orvalan-data).
+function(ov_add_program name library)
+    add_executable(${name} main.cpp)
+    target_link_libraries(${name} PRIVATE ${library})
+    ov_configure_target(${name})
+    include(GNUInstallDirs)
+    install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    add_dependencies(${name} orvalan-data)
+endfunction()
+
 # AddressSanitizer (with its LeakSanitizer) and UndefinedBehaviorSanitizer; any report fails the
 # program. Frame pointers keep the reported stacks complete at -O1. The standard library checks
 # every container index as well (operator[], front, back), which the address checks miss inside a
