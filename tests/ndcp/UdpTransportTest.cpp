@@ -3,6 +3,8 @@
 #include <chrono>
 #include <fstream>
 #include <iostream>
+#include <utility>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -99,7 +101,9 @@ TEST_F(UdpClientTest, AsksForALargeReceiveBuffer) {
 }
 
 // Through an adapter, the datagram leaves out of its interface from its address, and what comes
-// back tells the interface it arrived on.
+// back tells the interface it arrived on. An answer sent to the requester and one broadcast on the
+// adapter each arrive once, in the order sent: the adapter's own socket and the transport's would
+// both receive the broadcast.
 TEST(UdpTransportTest, SendsThroughAnAdapterAndTellsTheAdapterOfWhatArrives) {
     const NetworkAdapter loopback{"lo", ::if_nametoindex("lo"), 0x7F000001, 8};
     ASSERT_TRUE(loopback.Known());
@@ -110,6 +114,9 @@ TEST(UdpTransportTest, SendsThroughAnAdapterAndTellsTheAdapterOfWhatArrives) {
     ASSERT_NE(transport, nullptr);
 
     const int device = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const int on = 1;
+    ASSERT_EQ(::setsockopt(device, SOL_SOCKET, SO_BROADCAST, &on, sizeof on), 0);
+    ASSERT_EQ(::setsockopt(device, SOL_SOCKET, SO_BINDTODEVICE, "lo", 3), 0);
     sockaddr_in bound{};
     bound.sin_family = AF_INET;
     bound.sin_addr.s_addr = htonl(0x7F000001);
@@ -127,19 +134,24 @@ TEST(UdpTransportTest, SendsThroughAnAdapterAndTellsTheAdapterOfWhatArrives) {
               3);
     EXPECT_EQ(ntohl(client.sin_addr.s_addr), loopback.address);
     ASSERT_EQ(::sendto(device, received, 3, 0, reinterpret_cast<const sockaddr*>(&client), length), 3);
+    sockaddr_in broadcast = client;
+    broadcast.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    ASSERT_EQ(::sendto(device, received, 2, 0, reinterpret_cast<const sockaddr*>(&broadcast), length), 2);
     ::close(device);
 
-    unsigned int arrivedOn = 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (arrivedOn == 0 && std::chrono::steady_clock::now() < end) {
+    std::vector<std::pair<std::size_t, unsigned int>> arrived;  // size, adapter
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (std::chrono::steady_clock::now() < end) {
         transport->Receive(
             [&](const ReceivedDatagram& datagram) {
-                arrivedOn = datagram.adapterIndex;
+                arrived.emplace_back(datagram.bytes.size(), datagram.adapterIndex);
                 return true;
             },
             [] { return false; });
     }
-    EXPECT_EQ(arrivedOn, loopback.index);
+    const std::vector<std::pair<std::size_t, unsigned int>> expected = {{3, loopback.index},
+                                                                        {2, loopback.index}};
+    EXPECT_EQ(arrived, expected);
 }
 
 }  // namespace
