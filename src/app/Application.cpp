@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "app/GuardedApplication.h"
-#include "app/TFM_About.h"
 #include "app/TMainForm.h"
 #include "app/WindowStyle.h"
 #include "binding/UiHooks.h"
@@ -16,8 +15,6 @@ namespace {
 
 void RunWindows(GuardedApplication& application) {
     TMainForm mainForm;
-    TFM_About about(&mainForm);
-    mainForm.SetAboutBox(&about);
     QObject::connect(&mainForm, &TMainForm::Closed, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     mainForm.show();

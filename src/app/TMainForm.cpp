@@ -395,7 +395,10 @@ void TMainForm::FormDestroy() noexcept {
     DeviceListBinding_.reset();
 }
 
-void TMainForm::SetAboutBox(TFM_About* about) { aboutBox_ = about; }
+TFM_About& TMainForm::AboutBox() {
+    if (!aboutBox_) aboutBox_ = new TFM_About(this);
+    return *aboutBox_;
+}
 
 void TMainForm::SetShellOpener(ShellOpener opener) { opener_ = std::move(opener); }
 
@@ -631,9 +634,9 @@ void TMainForm::OpenSelectedAddress(const QString& prefix, const QString& suffix
 
 void TMainForm::IMG_About1Click() {
     const CommandScope command(*this);
-    if (!command || !aboutBox_) return;
+    if (!command) return;
     try {
-        modalRunner_(*aboutBox_);
+        modalRunner_(AboutBox());
     } catch (const std::exception& error) {
         ShowStatus(MessageOf(error));
     }

@@ -50,8 +50,6 @@ public:
     // Runs FormDestroy.
     ~TMainForm() override;
 
-    // The About box that IMG_About1Click shows (not owned).
-    void SetAboutBox(TFM_About* about);
     void SetShellOpener(ShellOpener opener);
     void SetModalRunner(ModalRunner runner);
     void SetSaveFileAsker(SaveFileAsker asker);
@@ -92,6 +90,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The About box, made when About is first chosen: the main window does not wait for it at start.
+    TFM_About& AboutBox();
     class CommandScope;
 
     // One menu button: the plain picture and its highlighted twin.

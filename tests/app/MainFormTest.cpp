@@ -11,7 +11,6 @@
 #include <set>
 
 #include "AppTestSupport.h"
-#include "app/TFM_About.h"
 
 namespace {
 
@@ -290,8 +289,6 @@ protected:
             ran.push_back(dialog.metaObject()->className());
             return int{QDialog::Rejected};
         });
-        about = std::make_unique<TFM_About>(nullptr);
-        form->SetAboutBox(about.get());
         QObject::connect(form.get(), &TMainForm::Closed, [this] { ran.push_back("Exit"); });
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -311,7 +308,6 @@ protected:
         return ran;
     }
 
-    std::unique_ptr<TFM_About> about;
     std::vector<std::string> ran;
 };
 
