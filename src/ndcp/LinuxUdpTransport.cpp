@@ -25,6 +25,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "ndcp/SocketGroup.h"
 #include "ndcp/SocketReader.h"
 
 namespace {
@@ -67,65 +68,20 @@ NetworkAdapter ToAdapter(const ifaddrs& entry) {
     return adapter;
 }
 
-// Privileged processes may go past the system's limit; the others keep what SO_RCVBUF grants.
-void EnlargeReceiveBuffer(int descriptor, int bytes) {
-    if (::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
-    ::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
-}
-
 // Room for the IP_PKTINFO control message of a datagram sent through an adapter.
 constexpr std::size_t kSendControlSize = CMSG_SPACE(sizeof(in_pktinfo));
 
-// The system's reason a step of a socket's set-up failed.
-std::string Failure(const char* step) { return std::string(step) + ": " + std::strerror(errno); }
-
-// Prepares a socket to send broadcasts and to tell of every datagram the interface and time of its
-// arrival, with as large a receive buffer as it is granted.
-std::optional<std::string> Prepare(int socket, int receiveBuffer) {
-    const int on = 1;
-    if (::setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) return Failure("SO_BROADCAST");
-    if (::setsockopt(socket, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) return Failure("IP_PKTINFO");
-    if (::setsockopt(socket, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) != 0)
-        return Failure("SO_TIMESTAMPNS");
-    EnlargeReceiveBuffer(socket, receiveBuffer);
-    return std::nullopt;
-}
-
-// Lets the socket's port be shared, by sockets of this user alone. Asked for after a bind that lets
-// the system choose the port: before, the system may choose one that another socket of the user
-// shares already.
-std::optional<std::string> SharePort(int socket) {
-    const int on = 1;
-    if (::setsockopt(socket, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) != 0) return Failure("SO_REUSEPORT");
-    return std::nullopt;
-}
-
-std::optional<std::string> Bind(int socket, const sockaddr_in& local) {
-    if (::bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) return Failure("bind");
-    return std::nullopt;
-}
-
-// Binds a prepared socket to the transport's local address and port and to one adapter's interface,
-// whose datagrams it then receives in place of the transport's own socket.
-std::optional<std::string> BindToAdapter(int socket, const sockaddr_in& local, unsigned int adapterIndex) {
-    if (auto failure = SharePort(socket)) return failure;
-    const int index = static_cast<int>(adapterIndex);
-    if (::setsockopt(socket, SOL_SOCKET, SO_BINDTOIFINDEX, &index, sizeof index) != 0) {
-        return Failure("SO_BINDTOIFINDEX");
-    }
-    return Bind(socket, local);
-}
-
-// The system's own socket, read in batches with recvmmsg by a reader thread. What is sent through
-// an adapter leaves from a socket of that adapter's own, on the same port: each adapter's answers
-// then have a receive buffer of their own, however many devices answer on the others.
+// The system's own sockets, read in batches with recvmmsg by a reader thread. What is sent
+// through an adapter leaves from a group of sockets of that adapter's own, on the same port: each
+// adapter's answers then have receive buffers of their own, however many devices answer on the
+// others.
 class BatchedUdpTransport final : public Transport {
 public:
-    BatchedUdpTransport(int descriptor, std::string localAddress, int receiveBuffer)
-        : socket_(descriptor), localAddress_(std::move(localAddress)), receiveBuffer_(receiveBuffer) {}
+    BatchedUdpTransport(SocketGroup own, std::string localAddress, int receiveBuffer)
+        : own_(std::move(own)), localAddress_(std::move(localAddress)), receiveBuffer_(receiveBuffer) {}
     ~BatchedUdpTransport() override;
 
-    // Starts the reader; false when it cannot be started.
+    // Starts the reader on the transport's own sockets; false when it cannot be started.
     [[nodiscard]] bool StartReader();
 
     // The handler is called whenever the reader has added datagrams, and through a posted call
@@ -152,16 +108,17 @@ private:
     void CallReadable();
     // Asks for a call of the readiness handler on the event loop, unless one is asked for already.
     void PostWake();
-    // The socket to send through the adapter from: its own, opened the first time, or the
-    // transport's own when the adapter is none or cannot have one.
+    // The socket to send through the adapter from: the first of its own, opened the first time, or
+    // the transport's own when the adapter is none or cannot have its own.
     int SocketFor(const NetworkAdapter& through);
-    std::optional<Descriptor> OpenAdapterSocket(const NetworkAdapter& adapter) const;
+    // Its group, empty when it cannot have one; the reader reads it.
+    SocketGroup OpenAdapterGroup(const NetworkAdapter& adapter);
+    void Read(const SocketGroup& group, unsigned int adapterIndex);
 
-    Descriptor socket_;
+    SocketGroup own_;
     std::string localAddress_;
     int receiveBuffer_;
-    // By interface index; an adapter that could not have one maps to none.
-    std::map<unsigned int, std::optional<Descriptor>> adapterSockets_;
+    std::map<unsigned int, SocketGroup> adapterGroups_;  // by interface index
     // The reader tells the event loop's thread through this event counter alone: the datagrams
     // themselves pass under the reader's lock, nothing of Qt is used across the threads.
     Descriptor addedSignal_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
@@ -177,7 +134,7 @@ private:
 };
 
 BatchedUdpTransport::~BatchedUdpTransport() {
-    // Before anything it uses goes: the event counters, the socket.
+    // Before anything it uses goes: the event counters, the sockets.
     reader_.reset();
 }
 
@@ -191,12 +148,17 @@ bool BatchedUdpTransport::StartReader() {
     addedNotifier_ = std::make_unique<QSocketNotifier>(addedSignal_.Get(), QSocketNotifier::Read);
     QObject::connect(addedNotifier_.get(), &QSocketNotifier::activated, &waker_, [this] { Added(); });
     try {
-        reader_ = std::make_unique<SocketReader>(socket_.Get(), readerWake, [this] { SignalAdded(); });
+        reader_ = std::make_unique<SocketReader>(readerWake, [this] { SignalAdded(); });
     } catch (const std::system_error& e) {
         qWarning("The socket's reader did not start: %s", e.what());
         return false;
     }
+    Read(own_, 0);
     return true;
+}
+
+void BatchedUdpTransport::Read(const SocketGroup& group, unsigned int adapterIndex) {
+    for (const Descriptor& socket : group.sockets) reader_->AddSocket(socket.Get(), adapterIndex);
 }
 
 void BatchedUdpTransport::OnReadable(QObject* context, std::function<void()> handler) {
@@ -274,27 +236,30 @@ Transport::SendFailure BatchedUdpTransport::Send(std::span<const std::uint8_t> d
 }
 
 int BatchedUdpTransport::SocketFor(const NetworkAdapter& through) {
-    if (!through.Known()) return socket_.Get();
-    auto found = adapterSockets_.find(through.index);
-    if (found == adapterSockets_.end()) {
-        found = adapterSockets_.emplace(through.index, OpenAdapterSocket(through)).first;
-        if (found->second) reader_->AddAdapterSocket(found->second->Get(), through.index);
-    }
-    return found->second ? found->second->Get() : socket_.Get();
+    if (!through.Known()) return own_.First();
+    auto found = adapterGroups_.find(through.index);
+    if (found == adapterGroups_.end())
+        found = adapterGroups_.emplace(through.index, OpenAdapterGroup(through)).first;
+    return found->second.Empty() ? own_.First() : found->second.First();
 }
 
-std::optional<Descriptor> BatchedUdpTransport::OpenAdapterSocket(const NetworkAdapter& adapter) const {
+SocketGroup BatchedUdpTransport::OpenAdapterGroup(const NetworkAdapter& adapter) {
     sockaddr_in local{};
     socklen_t length = sizeof local;
-    if (::getsockname(socket_.Get(), reinterpret_cast<sockaddr*>(&local), &length) != 0) return std::nullopt;
-    Descriptor socket(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    std::optional<std::string> failure =
-        socket.Get() < 0 ? Failure("socket") : Prepare(socket.Get(), receiveBuffer_);
-    if (!failure) failure = BindToAdapter(socket.Get(), local, adapter.index);
-    if (!failure) return socket;
-    // Its answers then share the transport's own socket, as they would without.
-    qInfo("No socket of its own for %s: %s", adapter.name.c_str(), failure->c_str());
-    return std::nullopt;
+    SocketGroup group;
+    std::optional<std::string> failure;
+    if (::getsockname(own_.First(), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+        failure = std::string("getsockname: ") + std::strerror(errno);
+    } else {
+        failure = OpenSocketGroup(local, adapter.index, receiveBuffer_, group);
+    }
+    if (failure) {
+        // Its answers then reach the transport's own sockets, as they would without.
+        qInfo("No sockets of its own for %s: %s", adapter.name.c_str(), failure->c_str());
+        return {};
+    }
+    Read(group, adapter.index);
+    return group;
 }
 
 void BatchedUdpTransport::PostWake() {
@@ -337,7 +302,7 @@ void BatchedUdpTransport::Receive(const DatagramHandler& handler, const TimeUp& 
 int BatchedUdpTransport::ReceiveBufferSize() const {
     int bytes = 0;
     socklen_t length = sizeof bytes;
-    if (::getsockopt(socket_.Get(), SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0) return 0;
+    if (::getsockopt(own_.First(), SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0) return 0;
     return bytes;
 }
 
@@ -350,12 +315,12 @@ bool UdpTransportHasReader() noexcept { return true; }
 std::unique_ptr<Transport> OpenUdpTransport(const std::string& localAddress, int receiveBuffer) {
     sockaddr_in local{};
     if (!ToAddress(localAddress, 0, local)) return nullptr;
-    const int descriptor = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (descriptor < 0) return nullptr;
-    // Closes the descriptor on every failure below.
-    auto transport = std::make_unique<BatchedUdpTransport>(descriptor, localAddress, receiveBuffer);
-    if (Prepare(descriptor, receiveBuffer) || Bind(descriptor, local) || SharePort(descriptor))
+    SocketGroup own;
+    if (const auto failure = OpenSocketGroup(local, 0, receiveBuffer, own)) {
+        qWarning("No socket on %s: %s", localAddress.c_str(), failure->c_str());
         return nullptr;
+    }
+    auto transport = std::make_unique<BatchedUdpTransport>(std::move(own), localAddress, receiveBuffer);
     if (!transport->StartReader()) return nullptr;
     return transport;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include <QtDebug>
 
@@ -44,10 +45,6 @@ void ReadControl(const msghdr& header, DatagramOrigin& origin) {
 
 }  // namespace
 
-Descriptor::~Descriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-}
-
 void DatagramQueue::Append(std::span<const std::uint8_t> bytes, const DatagramOrigin& origin) {
     entries_.push_back({bytes_.size(), bytes.size(), origin});
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
@@ -61,8 +58,19 @@ void DatagramQueue::AppendFrom(const DatagramQueue& other) {
 }
 
 void DatagramQueue::SortByArrival() {
-    std::stable_sort(entries_.begin() + static_cast<std::ptrdiff_t>(next_), entries_.end(),
-                     [](const Entry& a, const Entry& b) { return a.origin.arrivalNs < b.origin.arrivalNs; });
+    // Appended later means stored later: the offset keeps the order of equal times.
+    std::sort(entries_.begin() + static_cast<std::ptrdiff_t>(next_), entries_.end(),
+              [](const Entry& a, const Entry& b) {
+                  return a.origin.arrivalNs != b.origin.arrivalNs ? a.origin.arrivalNs < b.origin.arrivalNs
+                                                                  : a.offset < b.offset;
+              });
+}
+
+void DatagramQueue::HandOverArrivedBy(std::int64_t arrivalNs, DatagramQueue& other) {
+    for (; next_ < entries_.size() && entries_[next_].origin.arrivalNs <= arrivalNs; ++next_) {
+        const Entry& entry = entries_[next_];
+        other.Append(std::span(bytes_).subspan(entry.offset, entry.size), entry.origin);
+    }
 }
 
 ReceivedDatagram DatagramQueue::TakeInto(std::span<std::uint8_t, kSlotSize> slot, std::string_view endpoint) {
@@ -131,9 +139,7 @@ private:
     std::array<Control, kBatchSize> controls_{};
 };
 
-SocketReader::SocketReader(int socket, int wake, std::function<void()> added)
-    : wake_(wake), added_(std::move(added)), sources_{{socket, 0}} {
-    sourcesChanged_ = true;
+SocketReader::SocketReader(int wake, std::function<void()> added) : wake_(wake), added_(std::move(added)) {
     thread_ = std::jthread([this](const std::stop_token& stop) { Run(stop); });
 }
 
@@ -142,7 +148,7 @@ SocketReader::~SocketReader() {
     thread_.join();
 }
 
-void SocketReader::AddAdapterSocket(int socket, unsigned int adapterIndex) {
+void SocketReader::AddSocket(int socket, unsigned int adapterIndex) {
     {
         const std::scoped_lock lock(mutex_);
         sources_.push_back({socket, adapterIndex});
@@ -241,34 +247,40 @@ bool SocketReader::TakeWaiting(Batch& batch, const std::stop_token& stop) {
             };
             if (!roomFreed_.wait(lock, stop, room)) return took;
         }
-        passed_.Clear();
-        const bool more = TakePass(batch, Sources());
+        const std::int64_t complete = TakePass(batch, Sources());
         if (passed_.Empty()) return took;
         took = true;
+        const std::size_t held = passed_.Size();
         {
             const std::scoped_lock lock(mutex_);
-            taken_.AppendFrom(passed_);
+            passed_.HandOverArrivedBy(complete, taken_);
         }
-        added_();
-        if (!more) return took;
+        if (passed_.Size() < held) added_();
+        KeepHeldBack();
+        if (complete == kAllGiven) return took;
     }
 }
 
-bool SocketReader::TakePass(Batch& batch, const std::vector<Source>& sources) {
-    bool more = false;
-    std::size_t giving = 0;
+void SocketReader::KeepHeldBack() {
+    spare_.Clear();
+    spare_.AppendFrom(passed_);
+    passed_.Swap(spare_);
+}
+
+std::int64_t SocketReader::TakePass(Batch& batch, const std::vector<Source>& sources) {
+    std::int64_t complete = kAllGiven;
     for (const Source& source : sources) {
         const unsigned int count = batch.Take(source.socket);
-        more = more || count == kBatchSize;
-        giving += count > 0 ? 1 : 0;
         for (unsigned int i = 0; i < count; ++i) {
             const DatagramOrigin origin = batch.Origin(i);
+            // A full batch may have left more behind, which arrived after its last.
+            if (count == kBatchSize && i + 1 == count) complete = std::min(complete, origin.arrivalNs);
             if (source.adapterIndex == 0 && OwnSocketLeavesOut(origin.adapterIndex)) continue;
             passed_.Append(batch.Bytes(i), origin);
         }
     }
-    if (giving > 1) passed_.SortByArrival();
-    return more;
+    passed_.SortByArrival();
+    return complete;
 }
 
 bool SocketReader::OwnSocketLeavesOut(unsigned int adapterIndex) const {

@@ -8,35 +8,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <span>
 #include <stop_token>
 #include <string_view>
 #include <thread>
-#include <utility>
 #include <vector>
 
+#include "ndcp/Descriptor.h"
 #include "ndcp/Transport.h"
 #include "ndcp/wire/NDCPPacket.h"
 
 // One byte more than an answer may have, so that a longer datagram shows by its size.
 inline constexpr std::size_t kSlotSize = kReceiveBufferSize + 1;
-
-// Closes a descriptor of the system at the end of its owner.
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) noexcept : descriptor_(descriptor) {}
-    ~Descriptor();
-    Descriptor(Descriptor&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-    [[nodiscard]] int Get() const noexcept { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 // Where a datagram came from and when it arrived.
 struct DatagramOrigin {
@@ -60,6 +46,9 @@ public:
     void AppendFrom(const DatagramQueue& other);
     // Puts what is not yet handed out in order of arrival time; of equal times the first stays first.
     void SortByArrival();
+    // Hands the datagrams that arrived by the time over to the other queue, up to the first that
+    // arrived later; sorted by arrival, it thus hands over all that arrived by then.
+    void HandOverArrivedBy(std::int64_t arrivalNs, DatagramQueue& other);
 
     // Copies the next datagram into the slot and passes over it: what the slot now holds stays
     // valid whatever happens to the queue.
@@ -88,10 +77,12 @@ private:
 // it stops taking until the event loop has caught up, and the sockets' buffers fill as they would
 // without it.
 //
-// It reads the transport's own socket and the sockets added for single adapters. Of one socket the
-// datagrams keep their order; those of several sockets taken in one pass are put in order of their
-// arrival times. The transport's own socket receives the broadcasts that arrive on every adapter,
-// so what it gets on an adapter that has a socket of its own, which got the same, is left out.
+// It reads the sockets it is given: of one socket the datagrams keep their order, and those of
+// several are put in order of the times the system stamped them with on arrival. A datagram is
+// handed over once every socket that still had datagrams waiting has given those up to its time.
+// The sockets of the transport's own address (adapter 0) receive the broadcasts that arrive on
+// every adapter: what they get on an adapter that has sockets of its own, which got the same, is
+// left out.
 class SocketReader {
 public:
     static constexpr std::size_t kQueueLimit = 65536;
@@ -105,17 +96,18 @@ public:
     // The time slice the reader asks for (see AskForShortSlices).
     static constexpr std::chrono::microseconds kShortSlice{100};
 
-    // Starts the thread, which reads the socket and is woken through the event counter wake (an
-    // eventfd, which it closes); `added` is called on it whenever datagrams were added. Raises
-    // std::system_error when the thread cannot be started.
-    SocketReader(int socket, int wake, std::function<void()> added);
+    // Starts the thread, which is woken through the event counter wake (an eventfd, which it
+    // closes); `added` is called on it whenever datagrams were added. Raises std::system_error when
+    // the thread cannot be started.
+    SocketReader(int wake, std::function<void()> added);
     // Stops the thread and waits for it.
     ~SocketReader();
     SocketReader(const SocketReader&) = delete;
     SocketReader& operator=(const SocketReader&) = delete;
 
-    // Reads the socket too, which receives what arrives on that adapter alone.
-    void AddAdapterSocket(int socket, unsigned int adapterIndex);
+    // Reads the socket too: one of the transport's own address for adapter 0, else one that
+    // receives what arrives on that adapter alone.
+    void AddSocket(int socket, unsigned int adapterIndex);
 
     // Hands all that was taken so far over to an empty queue, which gives its storage in return.
     void HandOver(DatagramQueue& empty);
@@ -133,18 +125,25 @@ private:
     void ClearWake() const;
     // Waits that long, or less when the reader is woken.
     void Pause(std::chrono::microseconds time) const;
+    // The arrival time past every other: all that the sockets had is taken.
+    static constexpr std::int64_t kAllGiven = std::numeric_limits<std::int64_t>::max();
+
     // The sockets to read, refreshed when one was added.
     const std::vector<Source>& Sources();
     // Takes what is waiting on the sockets, pass by pass, while there is room; whether it took any.
     bool TakeWaiting(Batch& batch, const std::stop_token& stop);
-    // One batch from each socket into passed_; whether a socket had more than a batch waiting.
-    bool TakePass(Batch& batch, const std::vector<Source>& sources);
+    // One batch from each socket into passed_; the arrival time by which every socket has given
+    // all it had, the largest time when each has given all.
+    std::int64_t TakePass(Batch& batch, const std::vector<Source>& sources);
+    // Keeps what passed_ holds back, and only that.
+    void KeepHeldBack();
     [[nodiscard]] bool OwnSocketLeavesOut(unsigned int adapterIndex) const;
 
     Descriptor wake_;
     std::function<void()> added_;
     std::vector<Source> reading_;  // on the reader's thread only
-    DatagramQueue passed_;         // on the reader's thread only
+    DatagramQueue passed_;         // on the reader's thread only: taken and not yet handed over
+    DatagramQueue spare_;          // on the reader's thread only
     std::atomic<bool> sourcesChanged_ = false;
     std::mutex mutex_;
     std::condition_variable_any roomFreed_;

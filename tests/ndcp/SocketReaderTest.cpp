@@ -1,6 +1,7 @@
 // The reader's queue: datagrams of several sockets put in order of arrival, and handed out whole.
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -48,6 +49,19 @@ TEST(DatagramQueueTest, SortsWhatIsNotHandedOutByArrivalKeepingTheOrderOfEqualTi
         EXPECT_EQ(HandOut(copy, 10), c.rest);
         EXPECT_EQ(HandOut(queue, 10), c.rest);
     }
+}
+
+TEST(DatagramQueueTest, HandsOverWhatArrivedByATimeAndHoldsBackTheRest) {
+    DatagramQueue held = QueueOf({10, 20, 20, 30});
+    DatagramQueue taken;
+    held.HandOverArrivedBy(5, taken);
+    EXPECT_TRUE(taken.Empty());
+    held.HandOverArrivedBy(20, taken);
+    EXPECT_EQ(HandOut(taken, 10), std::vector<int>({0, 1, 2}));
+    EXPECT_EQ(held.Size(), 1u);
+    held.HandOverArrivedBy(std::numeric_limits<std::int64_t>::max(), taken);
+    EXPECT_EQ(HandOut(taken, 10), std::vector<int>({3}));
+    EXPECT_TRUE(held.Empty());
 }
 
 TEST(DatagramQueueTest, HandsOutTheBytesAndOriginOfEachDatagram) {

@@ -1,8 +1,11 @@
 // The client on the real UDP transport: what only the system's socket shows.
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <numeric>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -152,6 +155,64 @@ TEST(UdpTransportTest, SendsThroughAnAdapterAndTellsTheAdapterOfWhatArrives) {
     const std::vector<std::pair<std::size_t, unsigned int>> expected = {{3, loopback.index},
                                                                         {2, loopback.index}};
     EXPECT_EQ(arrived, expected);
+}
+
+// The system shares the datagrams of many senders out among several sockets of the transport's
+// port: each arrives once, and those of one sender in the order sent.
+TEST(UdpTransportTest, DatagramsOfManySendersArriveOnceAndEachSendersInOrder) {
+    const std::unique_ptr<Transport> transport = OpenUdpTransport("127.0.0.1", 1 << 20);
+    ASSERT_NE(transport, nullptr);
+    constexpr std::uint32_t kSenders = 16;
+    constexpr std::uint32_t kEach = 200;
+    std::vector<int> senders;
+    sockaddr_in client{};
+    socklen_t length = sizeof client;
+    for (std::uint32_t i = 0; i < kSenders; ++i) {
+        senders.push_back(::socket(AF_INET, SOCK_DGRAM, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(0x7F000001 + i);  // each sender an address of its own
+        ASSERT_EQ(::bind(senders.back(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::getsockname(senders.back(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+        const std::uint8_t hello[] = {0};
+        ASSERT_EQ(transport->Send(hello, Ipv4Text(0x7F000001 + i), ntohs(address.sin_port), {}),
+                  std::nullopt);
+        std::uint8_t ignored[4];
+        length = sizeof client;
+        ASSERT_EQ(::recvfrom(senders.back(), ignored, sizeof ignored, 0, reinterpret_cast<sockaddr*>(&client),
+                             &length),
+                  1);
+    }
+    for (std::uint32_t n = 0; n < kEach; ++n) {
+        for (std::uint32_t i = 0; i < kSenders; ++i) {
+            const std::uint32_t number = i * kEach + n;
+            ASSERT_EQ(::sendto(senders[i], &number, sizeof number, 0,
+                               reinterpret_cast<const sockaddr*>(&client), length),
+                      4);
+        }
+        if (n % 20 == 19) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (const int sender : senders) ::close(sender);
+
+    std::vector<std::vector<std::uint32_t>> bySender(kSenders);
+    std::size_t count = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (count < kSenders * kEach && std::chrono::steady_clock::now() < end) {
+        transport->Receive(
+            [&](const ReceivedDatagram& datagram) {
+                std::uint32_t number = 0;
+                std::memcpy(&number, datagram.bytes.data(), std::min(datagram.bytes.size(), sizeof number));
+                bySender.at(datagram.sourceAddress - 0x7F000001).push_back(number);
+                ++count;
+                return true;
+            },
+            [] { return false; });
+    }
+    for (std::uint32_t i = 0; i < kSenders; ++i) {
+        std::vector<std::uint32_t> sent(kEach);
+        std::iota(sent.begin(), sent.end(), i * kEach);
+        EXPECT_EQ(bySender[i], sent) << "sender " << i;
+    }
 }
 
 }  // namespace
