@@ -1,5 +1,6 @@
 // Discovery at scale: ndcp-sim answers one Discover as many devices in one burst, and the utility's
-// own path (client, request, binding, list view) takes it. On loopback, a plain recvfrom loop
+// own path (client, request, binding, list view) takes it. The devices answer from addresses of
+// their own. On loopback, a plain recvfrom loop
 // takes the same burst first (the physical baseline). Over device networks, one simulator in each
 // network's namespace answers its share of the devices on the devices' port, and the utility
 // sends to its own destination, the limited broadcast; there the idle wake-ups of the application
@@ -33,7 +34,10 @@
 
 namespace {
 
-constexpr int kWindowMs = kDiscoveryTimeout * 10;  // the discovery time-out in milliseconds
+constexpr int kWindowMs = kDiscoveryTimeout * 10;
+// On loopback the devices answer from this many addresses (127.0.0.1 on), as devices on a network
+// answer from addresses of their own rather than all from one.
+constexpr int kLoopbackSources = 64;  // the discovery time-out in milliseconds
 // The goals of a burst (every device answering at once) hold from 10,000 devices on; those of
 // answers spread out as devices send them, from 1,000 on.
 constexpr std::size_t kGoalDevices = 10000;
@@ -172,6 +176,7 @@ std::optional<std::vector<std::uint64_t>> WithSimulators(const Options& options,
         QStringList arguments = {"--devices", QString::number(count), "--first-number",
                                  QString::number(first), "--quiet"};
         if (options.Spread()) arguments << "--jitter" << QString::number(options.jitterMs);
+        if (!options.OverDeviceNetworks()) arguments << "--sources" << QString::number(kLoopbackSources);
         sims.push_back(std::make_unique<SimulatorProcess>(options.sim, arguments, places[i]));
         first += count;
         if (!sims.back()->Started()) {

@@ -118,8 +118,10 @@ TEST_F(SimulatorTest, SetToAnAbsentDeviceTimesOutAfterAboutOneSecond) {
     EXPECT_LT(timer.elapsed(), 1500);
 }
 
+// The devices answer from addresses of their own, which the system shares out among the client's
+// sockets.
 TEST_F(SimulatorTest, EveryAnswerOfEveryModelIsCollected) {
-    Start({"--devices", "2", "--other-models", "1", "--twice"});
+    Start({"--devices", "2", "--other-models", "1", "--twice", "--sources", "3"});
     const std::vector<std::string> answers = Discover();
     std::size_t model = 0;
     std::size_t other = 0;

@@ -57,13 +57,14 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(o.model, "a=b");
                      EXPECT_EQ(o.password, "");
                  }},
-        GoodCase{
-            "timing",
-            {"--delay", "1500", "--jitter", "20", "--burst-gap-us", "50", "--exit-after", "0.25"},
-            [](const SimOptions& o) {
-                EXPECT_EQ(std::vector({o.delayMs, o.jitterMs, o.burstGapUs}), std::vector({1500u, 20u, 50u}));
-                EXPECT_DOUBLE_EQ(*o.exitAfterSeconds, 0.25);
-            }},
+        GoodCase{"timing",
+                 {"--delay", "1500", "--jitter", "20", "--burst-gap-us", "50", "--exit-after", "0.25",
+                  "--sources", "64"},
+                 [](const SimOptions& o) {
+                     EXPECT_EQ(std::vector({o.delayMs, o.jitterMs, o.burstGapUs, o.sources}),
+                               std::vector({1500u, 20u, 50u, 64u}));
+                     EXPECT_DOUBLE_EQ(*o.exitAfterSeconds, 0.25);
+                 }},
         GoodCase{"malformed_bare_is_all_and_leaves_the_next_argument",
                  {"--malformed", "--twice"},
                  [](const SimOptions& o) {
@@ -133,6 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"not_a_number",
                 {"--devices", "three"},
                 "Option --devices expects a whole number from 0 to 60000, not \"three\"."},
+        BadCase{"sources_without_an_address",
+                {"--sources", "2", "--bind", "0.0.0.0"},
+                "Option --sources needs --bind with an address."},
         BadCase{"first_number_0",
                 {"--first-number", "0"},
                 "Option --first-number expects a whole number from 1 to 60000, not \"0\"."},
@@ -246,7 +250,8 @@ TEST(HelpTextTest, DocumentsEveryOptionAndKind) {
           "--password ",     "--twice ",    "--shuffle ",      "--delay ",       "--jitter ",
           "--burst-gap-us ", "--status ",   "--malformed[",    "--seed ",        "--bind ",
           "--port ",         "--sndbuf ",   "--log ",          "--quiet ",       "--count-answers ",
-          "--exit-after ",   "-h, --help ", "--flood ",        "--flood-rate ",  "--first-number "}) {
+          "--exit-after ",   "-h, --help ", "--flood ",        "--flood-rate ",  "--first-number ",
+          "--sources "}) {
         EXPECT_NE(help.find("\n  " + std::string(option)), std::string::npos) << option;
     }
     for (const MalformedKind kind : AllMalformedKinds()) {

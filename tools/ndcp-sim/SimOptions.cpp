@@ -178,6 +178,8 @@ constexpr OptionRule kOptions[] = {
      [](SimOptions& o, std::string_view n, std::string_view v) {
          o.jitterMs = WholeNumber(n, v, 0u, 600000u);
      }},
+    {"--sources", ValueUse::kRequired,
+     [](SimOptions& o, std::string_view n, std::string_view v) { o.sources = WholeNumber(n, v, 1u, 256u); }},
     {"--burst-gap-us", ValueUse::kRequired,
      [](SimOptions& o, std::string_view n, std::string_view v) {
          o.burstGapUs = WholeNumber(n, v, 0u, 10000000u);
@@ -276,6 +278,8 @@ SimOptions ParseOptions(std::span<const std::string_view> args) {
     if (total > kMaxDevices) {
         Fail("Too many devices: " + std::to_string(total) + "; at most " + std::to_string(kMaxDevices) + ".");
     }
+    if (options.sources > 1 && options.bind == Ipv4Address{})
+        Fail("Option --sources needs --bind with an address.");
     return options;
 }
 
@@ -378,6 +382,10 @@ Socket and run
                          machine hear the devices; 0.0.0.0 answers on every network, which
                          belongs in a private network namespace, never on a real network,
                          where the simulated devices would answer other people's utilities)
+  --sources N            send the answers to a requester from N addresses, from the --bind
+                         address on (1 to 256, default 1), each device's from one of them, as
+                         devices answer from addresses of their own; they must be this
+                         machine's, as all of 127.0.0.0/8 is on loopback
   --port P               UDP port (default [PORT]; 0 picks a free one, see the listening line)
   --sndbuf BYTES         send buffer size asked for (default 8388608; 0 keeps the system's)
   --log FILE             log file (default standard error)

@@ -52,6 +52,9 @@ struct SimOptions {
     // Loopback unless told otherwise: on a real network the simulated devices would answer other
     // people's utilities.
     Ipv4Address bind{127, 0, 0, 1};
+    // Answers sent to the requester leave from this many addresses, from bind on: device i's from
+    // the (i mod sources)-th, as devices answer from addresses of their own.
+    std::uint32_t sources = 1;
     std::uint16_t port = kDevicePort;
     std::string logPath;  // empty: standard error
     bool quiet = false;

@@ -36,7 +36,7 @@ std::string InterfaceName(unsigned index) {
     return name.data();
 }
 
-void SendThrough(msghdr& message, PacketInfoControl& control, unsigned index) noexcept {
+void SendThrough(msghdr& message, PacketInfoControl& control, unsigned index, in_addr_t source) noexcept {
     control.bytes.fill(std::byte{0});
     message.msg_control = control.bytes.data();
     message.msg_controllen = control.bytes.size();
@@ -44,9 +44,9 @@ void SendThrough(msghdr& message, PacketInfoControl& control, unsigned index) no
     header->cmsg_level = IPPROTO_IP;
     header->cmsg_type = IP_PKTINFO;
     header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-    // The source address stays 0: the system takes the interface's own.
     in_pktinfo info{};
     info.ipi_ifindex = static_cast<int>(index);
+    info.ipi_spec_dst.s_addr = source;
     std::memcpy(CMSG_DATA(header), &info, sizeof info);
 }
 

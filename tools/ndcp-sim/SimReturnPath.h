@@ -47,8 +47,9 @@ struct PacketInfoControl {
     alignas(cmsghdr) std::array<std::byte, CMSG_SPACE(sizeof(in_pktinfo))> bytes{};
 };
 
-// Makes message send out of the interface with this index: an IP_PKTINFO control message in
-// control, which must outlive the send.
-void SendThrough(msghdr& message, PacketInfoControl& control, unsigned index) noexcept;
+// Makes message send out of the interface with this index (0: along the route), from the source
+// address (0: the interface's own): an IP_PKTINFO control message in control, which must outlive
+// the send.
+void SendThrough(msghdr& message, PacketInfoControl& control, unsigned index, in_addr_t source = 0) noexcept;
 
 }  // namespace ndcpsim

@@ -322,7 +322,11 @@ std::optional<SimServer::SendState> SimServer::SendBatch(std::vector<Scheduled>&
         messages[i].msg_hdr.msg_namelen = sizeof addresses[i];
         messages[i].msg_hdr.msg_iov = &buffers[i];
         messages[i].msg_hdr.msg_iovlen = 1;
-        if (broadcast) SendThrough(messages[i].msg_hdr, controls[i], item.path.arrival.index);
+        if (broadcast) {
+            SendThrough(messages[i].msg_hdr, controls[i], item.path.arrival.index);
+        } else if (options_.sources > 1 && !item.flood) {
+            SendThrough(messages[i].msg_hdr, controls[i], 0, SourceOf(item.outgoing.device));
+        }
     }
     const int sent = sendmmsg(socket_.fd.Get(), messages.data(), static_cast<unsigned>(messages.size()), 0);
     const int error = errno;
@@ -342,6 +346,14 @@ std::optional<SimServer::SendState> SimServer::SendBatch(std::vector<Scheduled>&
     if (sent < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return SendState::kWaitWritable;
     if (sent < 0 && error == ENOBUFS) return SendState::kRetrySoon;
     return std::nullopt;
+}
+
+in_addr_t SimServer::SourceOf(std::size_t device) const {
+    const Ipv4Address source =
+        OffsetIpv4(options_.bind, static_cast<std::uint32_t>(device % options_.sources));
+    in_addr_t address = 0;
+    std::memcpy(&address, source.data(), sizeof address);
+    return address;
 }
 
 void SimServer::LogSent(const Scheduled& item, std::string_view failure) {

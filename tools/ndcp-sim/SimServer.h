@@ -99,6 +99,8 @@ private:
     void TakeDue(Clock::time_point now, std::vector<Scheduled>& batch);
     std::size_t AddFlood(Clock::time_point now, std::size_t room, std::vector<Scheduled>& batch);
     std::optional<SendState> SendBatch(std::vector<Scheduled>& batch);
+    // The address the device's answers to a requester leave from (network order).
+    [[nodiscard]] in_addr_t SourceOf(std::size_t device) const;
     void LogSent(const Scheduled& item, std::string_view failure);
     void CountFlood(bool sent);
     void FinishFlood(bool stopping);
