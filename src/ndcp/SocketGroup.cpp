@@ -113,7 +113,7 @@ std::optional<std::string> OpenSocketGroup(sockaddr_in local, unsigned int devic
     group.sockets.push_back(std::move(first));
     while (group.sockets.size() < SocketGroup::kSize) {
         if (auto failure = OpenSharer(local, device, receiveBuffer, group)) {
-            qInfo("A socket fewer shares port %u: %s", ntohs(local.sin_port), failure->c_str());
+            qInfo("Port %u is shared by fewer sockets: %s", ntohs(local.sin_port), failure->c_str());
             break;
         }
     }
