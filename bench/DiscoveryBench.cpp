@@ -439,7 +439,8 @@ std::vector<BenchRow> Rows(const Options& options, const std::vector<RunFigures>
     } else if (!options.OverDeviceNetworks()) {
         AddIntakeRows(section, runs, options.AtGoalScale());
     }
-    section.Add("receive buffer asked / granted",
+    // Of each socket: the transport shares a port and interface out among several.
+    section.Add("receive buffer asked / granted, each socket",
                 FormatBytes(options.receiveBuffer) + " / " + FormatBytes(runs.front().utility.receiveBuffer));
     section.Add("peak memory (VmHWM)", FormatBytes(PeakResidentBytes()));
     return section.Rows();
