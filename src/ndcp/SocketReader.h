@@ -115,7 +115,7 @@ public:
 private:
     struct Source {
         int socket;
-        unsigned int adapterIndex;  // 0 for the transport's own socket
+        unsigned int adapterIndex;  // 0 for the sockets of the transport's own address
     };
     class Batch;
 
