@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include "ndcp/PostedCall.h"
+
 // One transport opened on the fake network.
 class FakeNetwork::Endpoint final : public Transport {
 public:
@@ -39,13 +41,13 @@ public:
             const Queued datagram = std::move(queue_.front());
             queue_.pop_front();
             // A handler that runs an event loop reads on from there.
-            if (!queue_.empty()) PostWake();
+            if (!queue_.empty()) readAgain_.Post();
             const ReceivedDatagram received{datagram.bytes, 0x7F000001, datagram.sourcePort, localAddress_,
                                             datagram.adapterIndex};
             if (!handler(received)) return;
             if (timeUp()) break;
         }
-        if (!queue_.empty()) PostWake();
+        if (!queue_.empty()) readAgain_.Post();
     }
     [[nodiscard]] int ReceiveBufferSize() const override { return kGrantedReceiveBuffer; }
     [[nodiscard]] const std::string& LocalAddress() const override { return localAddress_; }
@@ -53,7 +55,7 @@ public:
     void Arrive(const std::vector<std::uint8_t>& datagram, std::uint16_t sourcePort,
                 unsigned int adapterIndex) {
         queue_.push_back({datagram, sourcePort, adapterIndex});
-        PostWake();
+        readAgain_.Post();
     }
 
 private:
@@ -63,26 +65,15 @@ private:
         unsigned int adapterIndex;
     };
 
-    void PostWake() {
-        if (wakePosted_) return;
-        wakePosted_ = true;
-        // Bound to the waker, so that the call is dropped when the endpoint goes first.
-        QMetaObject::invokeMethod(
-            &waker_,
-            [this] {
-                wakePosted_ = false;
-                if (!queue_.empty() && readable_ && !context_.isNull()) readable_();
-            },
-            Qt::QueuedConnection);
-    }
-
     FakeNetwork* network_;
     std::string localAddress_;
-    QObject waker_;
     QPointer<QObject> context_;
     std::function<void()> readable_;
     std::deque<Queued> queue_;
-    bool wakePosted_ = false;
+    // Dropped when the endpoint goes first.
+    PostedCall readAgain_{[this] {
+        if (!queue_.empty() && readable_ && !context_.isNull()) readable_();
+    }};
 };
 
 FakeNetwork::FakeNetwork() = default;

@@ -25,6 +25,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "ndcp/PostedCall.h"
 #include "ndcp/SocketGroup.h"
 #include "ndcp/SocketReader.h"
 
@@ -106,8 +107,6 @@ private:
     // The reader's signal seen: clears it and calls the readiness handler.
     void Added();
     void CallReadable();
-    // Asks for a call of the readiness handler on the event loop, unless one is asked for already.
-    void PostWake();
     // The socket to send through the adapter from: the first of its own, opened the first time, or
     // the transport's own when the adapter is none or cannot have its own.
     int SocketFor(const NetworkAdapter& through);
@@ -124,11 +123,12 @@ private:
     Descriptor addedSignal_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::atomic<bool> addedSignalled_ = false;
     std::unique_ptr<QSocketNotifier> addedNotifier_;
-    // Receives the notifications and the posted calls on the event loop's thread; they go with it.
+    // Receives the notifications on the event loop's thread; they go with it.
     QObject waker_;
     QPointer<QObject> context_;
     std::function<void()> readable_;
-    bool wakePosted_ = false;
+    // A call of the readiness handler on the event loop, for what is left or arrived before.
+    PostedCall readAgain_{[this] { CallReadable(); }};
     DatagramQueue handing_;  // on the event loop's thread only
     std::unique_ptr<SocketReader> reader_;
 };
@@ -165,7 +165,7 @@ void BatchedUdpTransport::OnReadable(QObject* context, std::function<void()> han
     context_ = context;
     readable_ = std::move(handler);
     // What arrived before is waiting too.
-    PostWake();
+    readAgain_.Post();
 }
 
 void BatchedUdpTransport::SignalAdded() {
@@ -262,18 +262,6 @@ SocketGroup BatchedUdpTransport::OpenAdapterGroup(const NetworkAdapter& adapter)
     return group;
 }
 
-void BatchedUdpTransport::PostWake() {
-    if (wakePosted_) return;
-    wakePosted_ = true;
-    QMetaObject::invokeMethod(
-        &waker_,
-        [this] {
-            wakePosted_ = false;
-            CallReadable();
-        },
-        Qt::QueuedConnection);
-}
-
 bool BatchedUdpTransport::Refill() {
     handing_.Clear();
     reader_->HandOver(handing_);
@@ -288,7 +276,7 @@ void BatchedUdpTransport::Receive(const DatagramHandler& handler, const TimeUp& 
         if (handing_.Empty() && !Refill()) return;
         const ReceivedDatagram datagram = handing_.TakeInto(slot, localAddress_);
         // The handler may run an event loop: the wake lets that loop read on.
-        PostWake();
+        readAgain_.Post();
         if (datagram.bytes.size() > kReceiveBufferSize) continue;
         // A false handler means the transport may be gone: nothing of it is touched any more.
         if (!handler(datagram)) return;
@@ -296,7 +284,7 @@ void BatchedUdpTransport::Receive(const DatagramHandler& handler, const TimeUp& 
     }
     // What is left waits for the next call; a wake asked for before a nested event loop may have
     // been taken there.
-    if (!handing_.Empty()) PostWake();
+    if (!handing_.Empty()) readAgain_.Post();
 }
 
 int BatchedUdpTransport::ReceiveBufferSize() const {

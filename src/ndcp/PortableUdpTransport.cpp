@@ -7,6 +7,7 @@
 #include <QUdpSocket>
 #include <QVariant>
 
+#include "ndcp/PostedCall.h"
 #include "ndcp/wire/NDCPPacket.h"
 
 namespace {
@@ -46,31 +47,16 @@ public:
     [[nodiscard]] const std::string& LocalAddress() const override { return localAddress_; }
 
 private:
-    // Qt does not announce readyRead again while its handler runs: a handler that runs an event
-    // loop would read nothing more. A posted call of the readiness handler stands in for it.
-    void PostWake();
-
     std::unique_ptr<QUdpSocket> socket_;
     std::string localAddress_;
-    // Receives the posted calls; they go with it.
-    QObject waker_;
     std::function<void()> readable_;
     int readingDepth_ = 0;  // readings under way, the innermost last
-    bool wakePosted_ = false;
+    // Qt does not announce readyRead again while its handler runs: a handler that runs an event
+    // loop would read nothing more. A posted call of the readiness handler stands in for it.
+    PostedCall readAgain_{[this] {
+        if (readingDepth_ > 0 && readable_ && socket_->hasPendingDatagrams()) readable_();
+    }};
 };
-
-void PortableUdpTransport::PostWake() {
-    if (wakePosted_) return;
-    wakePosted_ = true;
-    // Bound to the transport's own object, so that the call is dropped when the transport goes.
-    QMetaObject::invokeMethod(
-        &waker_,
-        [this] {
-            wakePosted_ = false;
-            if (readingDepth_ > 0 && readable_ && socket_->hasPendingDatagrams()) readable_();
-        },
-        Qt::QueuedConnection);
-}
 
 std::vector<NetworkAdapter> PortableUdpTransport::Adapters() const {
     std::vector<NetworkAdapter> adapters;
@@ -119,7 +105,7 @@ void PortableUdpTransport::Receive(const DatagramHandler& handler, const TimeUp&
                                               static_cast<std::size_t>(bytes.size())),
                 incoming.senderAddress().toIPv4Address(), static_cast<std::uint16_t>(incoming.senderPort()),
                 localAddress_, incoming.interfaceIndex()};
-            PostWake();
+            readAgain_.Post();
             // A false handler means the transport may be gone: nothing of it is touched any more.
             if (!handler(received)) return;
         }
